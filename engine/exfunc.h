@@ -1,0 +1,14 @@
+// Op 10: calling a function exported by an outside DLL.
+#pragma once
+#include <cstdint>
+
+#include "engine/engine.h"
+
+namespace qrt {
+
+bool callExternal(EngineState& e, uint32_t* frame, uint32_t pc);
+
+// Loads a DLL once per run through the DLL cache; nullptr when it cannot be loaded.
+void* cachedModule(const char* dllName);
+
+}  // namespace qrt
