@@ -11,6 +11,7 @@
 #include "engine/core_functions.h"
 #include "engine/engine.h"
 #include "host/errors.h"
+#include "input/commands.h"
 
 namespace qrt {
 
@@ -108,17 +109,17 @@ const CommandRow kCommandTable[kCommandCount] = {
     {88,  "G3@FRMGETDATAMY",     "FS",        0x001, commandNotBuilt},
     {89,  "G3@FRMGETDATAMZ",     "FS",        0x001, commandNotBuilt},
     {90,  "G3@FRMSETBILL",       "NSS",       0x201, commandNotBuilt},
-    {91,  "I@JOYGET",            "SS",        0x000, commandNotBuilt},
-    {92,  "I@JOYAPOS",           "SSS",       0x300, commandNotBuilt},
-    {93,  "I@JOYDPOS",           "SSS",       0x300, commandNotBuilt},
-    {94,  "I@JOYBTN",            "SSS",       0x300, commandNotBuilt},
-    {95,  "I@KEYGET",            "N",         0x200, commandNotBuilt},
-    {96,  "I@KEYBTN",            "SS",        0x400, commandNotBuilt},
-    {97,  "I@MSGET",             "NS",        0x200, commandNotBuilt},
-    {98,  "I@MSBTN",             "SS",        0x500, commandNotBuilt},
-    {99,  "I@MSPOS",             "SS",        0x500, commandNotBuilt},
-    {100, "I@KEYGET2",           "N",         0x200, commandNotBuilt},
-    {101, "I@KEYBTN2",           "SS",        0x400, commandNotBuilt},
+    {91,  "I@JOYGET",            "SS",        0x000, cmdIJoyGet},
+    {92,  "I@JOYAPOS",           "SSS",       0x300, cmdIJoyAPos},
+    {93,  "I@JOYDPOS",           "SSS",       0x300, cmdIJoyDPos},
+    {94,  "I@JOYBTN",            "SSS",       0x300, cmdIJoyBtn},
+    {95,  "I@KEYGET",            "N",         0x200, cmdIKeyGet},
+    {96,  "I@KEYBTN",            "SS",        0x400, cmdIKeyBtn},
+    {97,  "I@MSGET",             "NS",        0x200, cmdIMsGet},
+    {98,  "I@MSBTN",             "SS",        0x500, cmdIMsBtn},
+    {99,  "I@MSPOS",             "SS",        0x500, cmdIMsPos},
+    {100, "I@KEYGET2",           "N",         0x200, cmdIKeyGet2},
+    {101, "I@KEYBTN2",           "SS",        0x400, cmdIKeyBtn2},
     {102, "STR",                 "MSS",       0x100, cmdStr},
     {103, "STRF",                "MFS",       0x100, cmdStrF},
     {104, "RAND",                "S",         0x000, cmdRand},
