@@ -1,5 +1,7 @@
 // Game executables: the runtime's bytes followed by one program image.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -52,6 +54,11 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
+std::string describe(const std::filesystem::path& path) {
+  auto u8 = path.u8string();
+  return std::string(u8.begin(), u8.end()) + ": " + std::strerror(errno);
+}
+
 File open(const std::filesystem::path& path, bool write) {
 #ifdef _WIN32
   return File(_wfopen(path.wstring().c_str(), write ? L"wb" : L"rb"));
@@ -64,20 +71,20 @@ File open(const std::filesystem::path& path, bool write) {
 
 std::vector<uint8_t> readFile(const std::filesystem::path& path) {
   File f = open(path, false);
-  if (!f) throw std::runtime_error("cannot open " + path.string());
+  if (!f) throw std::runtime_error("cannot open " + describe(path));
   std::vector<uint8_t> data;
   uint8_t buf[65536];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) data.insert(data.end(), buf, buf + n);
-  if (std::ferror(f.get())) throw std::runtime_error("cannot read " + path.string());
+  if (std::ferror(f.get())) throw std::runtime_error("cannot read " + describe(path));
   return data;
 }
 
 void writeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
   File f = open(path, true);
-  if (!f) throw std::runtime_error("cannot create " + path.string());
+  if (!f) throw std::runtime_error("cannot create " + describe(path));
   if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() || std::fflush(f.get()) != 0)
-    throw std::runtime_error("cannot write " + path.string());
+    throw std::runtime_error("cannot write " + describe(path));
 }
 
 }  // namespace qrt::img

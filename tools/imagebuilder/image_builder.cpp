@@ -312,9 +312,11 @@ std::vector<uint8_t> ImageBuilder::build() {
 
   std::vector<uint8_t> out;
   out.reserve(kHeaderSize + pos);
-  out.insert(out.end(), {'Q', 'R', 'T', flag_});
-  out.insert(out.end(), version_.begin(), version_.end());
-  for (char ch : std::string_view("(C) VELMORAK")) out.push_back(static_cast<uint8_t>(ch));
+  std::string header = "QRT";
+  header += static_cast<char>(flag_);
+  header += version_;
+  header += "(C) VELMORAK";
+  out.assign(header.begin(), header.end());
   const size_t base = out.size();
   out.resize(base + pos, 0);
 

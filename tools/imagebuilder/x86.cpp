@@ -155,6 +155,8 @@ void X86::truth(Cond c, Reg dst) {
   neg(dst);
 }
 
+Label X86::label() { return r_.label(); }
+
 void X86::bind(Label codeLabel) { r_.bindAt(codeLabel, true); }
 
 Label X86::here() {

@@ -84,6 +84,7 @@ class X86 {
   void truth(Cond c, Reg dst);
 
   // --- control flow inside native code ---
+  Label label();                            // a new, unbound label
   void bind(Label codeLabel);               // binds a label at the current code position
   Label here();                             // new label bound here
   void jmp(Label code);                     // E9 rel32
