@@ -1,0 +1,295 @@
+// The display device: G@SETUP puts the window into shape and creates the
+// Direct3D device once; G@FLIP ends a frame and starts the next; the mode
+// list and window style commands; and recovery from a lost device.
+#include "gfx2d/command_args.h"
+#include "gfx2d/commands.h"
+#include "gfx2d/image_file.h"
+
+namespace qrt {
+
+using namespace gfx;
+
+namespace {
+
+void shapeWindow(HWND window, int8_t mode, int32_t width, int32_t height) {
+  if (mode == 1) {
+    RECT client{}, frame{};
+    GetClientRect(window, &client);
+    GetWindowRect(window, &frame);
+    SetWindowPos(window, nullptr, 0, 0,
+                 width + (frame.right - frame.left) - (client.right - client.left),
+                 height + (frame.bottom - frame.top) - (client.bottom - client.top), SWP_NOMOVE);
+  } else {
+    ShowCursor(FALSE);
+    SetWindowLongW(window, GWL_STYLE, static_cast<LONG>(WS_POPUP));
+    SetCapture(window);
+    SetCursor(nullptr);
+  }
+}
+
+bool createDevice(DisplayState& d, HWND window) {
+  struct Attempt {
+    D3DDEVTYPE type;
+    DWORD flags;
+  };
+  const Attempt attempts[] = {
+      {D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING},
+      {D3DDEVTYPE_HAL, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+      {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+  };
+  for (const Attempt& a : attempts) {
+    D3DPRESENT_PARAMETERS pp = d.present;   // CreateDevice may write to it
+    if (SUCCEEDED(d.direct3d->CreateDevice(D3DADAPTER_DEFAULT, a.type, window, a.flags, &pp,
+                                           d.device.ReleaseAndGetAddressOf()))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void listDisplayModes(DisplayState& d) {
+  const D3DFORMAT formats[] = {D3DFMT_R5G6B5, D3DFMT_R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
+  for (D3DFORMAT f : formats) {
+    const UINT count = d.direct3d->GetAdapterModeCount(D3DADAPTER_DEFAULT, f);
+    for (UINT i = 0; i < count; ++i) {
+      D3DDISPLAYMODE mode{};
+      if (SUCCEEDED(d.direct3d->EnumAdapterModes(D3DADAPTER_DEFAULT, f, i, &mode))) {
+        d.modes.push_back(mode);
+      }
+    }
+  }
+}
+
+// First G@SETUP: the Direct3D object, the device and everything made once.
+// Returns the command's failure (0) or 1.
+int32_t createDisplay(DisplayState& d, HWND window) {
+  ComPtr<IDirect3D9> direct3d;
+  direct3d.Attach(Direct3DCreate9(D3D_SDK_VERSION));
+  D3DDISPLAYMODE desktop{};
+  if (!direct3d || FAILED(direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop))) {
+    return fail(kErrFailed, kSetup);
+  }
+  d.direct3d = std::move(direct3d);
+
+  D3DPRESENT_PARAMETERS& pp = d.present;
+  pp = D3DPRESENT_PARAMETERS{};
+  pp.BackBufferCount = 1;
+  if (d.windowMode == 0) {
+    pp.BackBufferWidth = static_cast<UINT>(d.width);
+    pp.BackBufferHeight = static_cast<UINT>(d.height);
+    pp.Windowed = FALSE;
+  } else {
+    pp.Windowed = TRUE;
+  }
+  pp.BackBufferFormat = desktop.Format;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.EnableAutoDepthStencil = TRUE;
+  pp.AutoDepthStencilFormat = D3DFMT_D16;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  pp.MultiSampleType = D3DMULTISAMPLE_NONE;
+
+  if (!createDevice(d, window)) return fail(kErrFailed, kSetup);
+  if (d.modes.empty()) listDisplayModes(d);
+
+  D3DCAPS9 caps{};
+  if (SUCCEEDED(d.device->GetDeviceCaps(&caps))) {
+    d.vertexFog = (caps.RasterCaps & D3DPRASTERCAPS_FOGVERTEX) ? 1 : 0;
+  }
+  if (FAILED(D3DXCreateMatrixStack(0, d.matrixStack.ReleaseAndGetAddressOf()))) {
+    return fail(kErrFailed, kSetup);
+  }
+  if (sceneHooks().create) sceneHooks().create(d);
+
+  d.screen = createSurfaceRecord(d, d.width, d.height);
+  if (!d.screen) return kFailed;
+  d.screen->origin = kOriginScreen;
+  return kDone;
+}
+
+// What G@SETUP and a device reset both leave behind: the back buffer and
+// depth surface in hand, both cleared, depth testing on, inside a scene.
+bool takeBackBuffer(DisplayState& d) {
+  if (FAILED(d.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO,
+                                     d.backBuffer.ReleaseAndGetAddressOf()))) {
+    return false;
+  }
+  d.device->GetDepthStencilSurface(d.defaultDepth.ReleaseAndGetAddressOf());
+  d.backBuffer->GetDesc(&d.backBufferDesc);
+  return true;
+}
+
+void startDrawing(DisplayState& d) {
+  d.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  d.device->SetRenderState(D3DRS_ZENABLE, TRUE);
+  d.device->SetRenderState(D3DRS_DITHERENABLE, TRUE);
+  d.device->BeginScene();
+  d.inScene = 1;
+}
+
+}  // namespace
+
+int32_t cmdGSetup(EngineState& e) {
+  DisplayState* d = display();
+  if (!d) return kFailed;
+  const int32_t width = argInt(e, 0), height = argInt(e, 1);
+  d->width = width;
+  d->height = height;
+  d->clientWidth = width;
+  d->clientHeight = height;
+  d->colourDepth = argInt(e, 2);
+  d->windowMode = static_cast<int8_t>(e.params.arg[3] & 0xFF);
+  if (d->windowMode != 0 && d->windowMode != 1) return fail(kErrBadParameter, kSetup);
+
+  HWND window = g_host.window;
+  shapeWindow(window, d->windowMode, width, height);
+  d->viewport = ViewportState{0, 0, width, height, 0.0f, 1.0f};
+
+  if (!d->direct3d) {
+    const int32_t made = createDisplay(*d, window);
+    if (made == kFailed) return kFailed;
+  }
+  if (!d->screen) return kFailed;
+  if (!takeBackBuffer(*d)) return fail(kErrFailed, kSetup);
+  d->screen->colourDepth = d->colourDepth;
+  startDrawing(*d);
+  e.yieldRequested = true;
+  return static_cast<int32_t>(handleOf(d->screen));
+}
+
+int32_t cmdGFlip(EngineState& e) {
+  e.yieldRequested = true;
+  DisplayState* d = display();
+  if (!d || !d->device) return kDone;
+  if (d->inScene) {
+    d->device->EndScene();
+    d->inScene = 0;
+  }
+  const HRESULT presented = d->device->Present(nullptr, nullptr, nullptr, nullptr);
+  if (FAILED(presented) || d->resourcesLost) {
+    // A device that is still lost cannot be reset yet; the next frame
+    // tries again. Drawing into a lost device is harmless.
+    if (d->device->TestCooperativeLevel() != D3DERR_DEVICELOST) recoverDevice(*d);
+  }
+  if (!d->inScene) {
+    d->device->BeginScene();
+    d->inScene = 1;
+  }
+  d->perFrame = 0;
+  return kDone;
+}
+
+int32_t cmdGDispModeCount(EngineState&) {
+  DisplayState* d = display();
+  return d ? static_cast<int32_t>(d->modes.size()) : 0;
+}
+
+int32_t cmdGDispModeGet(EngineState& e) {
+  DisplayState* d = display();
+  const int32_t index = argInt(e, 0), item = argInt(e, 1);
+  if (!d || index < 0 || index >= static_cast<int32_t>(d->modes.size()) || item < 0 || item > 3) {
+    return -1;
+  }
+  const D3DDISPLAYMODE& m = d->modes[static_cast<size_t>(index)];
+  switch (item) {
+    case 0: return static_cast<int32_t>(m.Width);
+    case 1: return static_cast<int32_t>(m.Height);
+    case 3: return static_cast<int32_t>(m.RefreshRate);
+    default:
+      switch (m.Format) {
+        case D3DFMT_R5G6B5: return 16;
+        case D3DFMT_R8G8B8: return 24;
+        case D3DFMT_X8R8G8B8:
+        case D3DFMT_A8R8G8B8: return 32;
+        default: return -1;
+      }
+  }
+}
+
+int32_t cmdGWindowSet(EngineState& e) {
+  HWND window = g_host.window;
+  SetWindowLongW(window, GWL_STYLE, static_cast<LONG>(e.params.arg[0] | WS_VISIBLE));
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  return kDone;
+}
+
+// --- Lost device ---------------------------------------------------------------
+
+namespace {
+
+void dropDefaultPool(DisplayState& d) {
+  // The device holds what is bound to it: unbind before releasing.
+  for (DWORD stage = 0; stage < 8; ++stage) d.device->SetTexture(stage, nullptr);
+  if (d.backBuffer) selectBackBuffer(d);
+  if (d.font) d.font->OnLostDevice();
+  if (sceneHooks().deviceLost) sceneHooks().deviceLost(d);
+  for (SurfaceRecord* s = d.surfaces; s; s = s->next) s->depth.Reset();
+  for (TextureRecord* t = d.textures; t; t = t->next) {
+    t->level0.Reset();
+    t->texture.Reset();
+  }
+  d.backBuffer.Reset();
+  d.defaultDepth.Reset();
+}
+
+bool rebuildTexture(DisplayState& d, TextureRecord& t) {
+  if (!t.path.empty()) {
+    ComPtr<IDirect3DTexture9> loaded;
+    if (reloadImageTexture(d, t, loaded)) {
+      t.texture = std::move(loaded);
+    }
+  }
+  if (!t.texture &&
+      FAILED(D3DXCreateTexture(d.device.Get(), static_cast<UINT>(t.surfaceWidth),
+                               static_cast<UINT>(t.surfaceHeight), t.levels, D3DUSAGE_RENDERTARGET,
+                               t.format, D3DPOOL_DEFAULT, t.texture.GetAddressOf()))) {
+    return false;
+  }
+  if (FAILED(t.texture->GetSurfaceLevel(0, t.level0.GetAddressOf()))) return false;
+  if (t.path.empty()) {
+    // A made surface's pixels are gone with the device: start it over as
+    // transparent black rather than leaving stale memory.
+    d.device->SetRenderTarget(0, t.level0.Get());
+    d.device->SetDepthStencilSurface(nullptr);
+    d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool recoverDevice(DisplayState& d) {
+  if (!d.device) return false;
+  if (d.inScene) {
+    d.device->EndScene();
+    d.inScene = 0;
+  }
+  dropDefaultPool(d);
+  D3DPRESENT_PARAMETERS pp = d.present;
+  if (FAILED(d.device->Reset(&pp))) {
+    d.resourcesLost = true;
+    return false;
+  }
+  bool whole = takeBackBuffer(d);
+  for (TextureRecord* t = d.textures; t; t = t->next) whole = rebuildTexture(d, *t) && whole;
+  for (SurfaceRecord* s = d.surfaces; s; s = s->next) {
+    if (s->texture && s->texture->level0) {
+      s->depth = createDepthSurface(d, static_cast<UINT>(s->texture->surfaceWidth),
+                                    static_cast<UINT>(s->texture->surfaceHeight));
+      if (s->depth) {
+        selectRenderTarget(d, s);
+        d.device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+      }
+    }
+  }
+  if (d.font) d.font->OnResetDevice();
+  if (sceneHooks().deviceReset) sceneHooks().deviceReset(d);
+  d.resourcesLost = !whole;
+  if (d.backBuffer) {
+    selectBackBuffer(d);
+    startDrawing(d);
+  }
+  return whole;
+}
+
+}  // namespace qrt

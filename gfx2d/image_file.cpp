@@ -1,0 +1,255 @@
+// Image files: the whole-file loader behind G@CHRLOAD (and the 3D family's
+// material textures), G@CHRLOAD itself and G@CHRSAVE.
+#include "gfx2d/image_file.h"
+
+#include <cstring>
+
+#include "files/cipher.h"
+#include "gfx2d/command_args.h"
+#include "gfx2d/commands.h"
+#include "gfx2d/image_codecs.h"
+#include "gfx2d/readback.h"
+#include "host/cp932.h"
+
+namespace qrt {
+
+using namespace gfx;
+
+namespace {
+
+bool readWholeFile(const std::wstring& name, std::vector<uint8_t>& bytes) {
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const DWORD size = GetFileSize(file, nullptr);
+  bool ok = size != INVALID_FILE_SIZE;
+  if (ok) {
+    bytes.resize(size);
+    DWORD read = 0;
+    ok = size == 0 || (ReadFile(file, bytes.data(), size, &read, nullptr) && read == size);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+UINT nextPowerOfTwo(UINT v) {
+  UINT p = 1;
+  while (p < v) p <<= 1;
+  return p;
+}
+
+// Our own decoding for the formats the image library cannot read: the
+// pixels go into a system-memory texture, colour-keyed as the library
+// would, and from there into the default-pool render target.
+HRESULT createTextureOurselves(DisplayState& d, const std::vector<uint8_t>& bytes, uint32_t colourKey,
+                               D3DXIMAGE_INFO& info, ComPtr<IDirect3DTexture9>& out) {
+  ArgbImage image;
+  if (!decodeImage(bytes.data(), bytes.size(), image)) return E_FAIL;
+  const UINT tw = nextPowerOfTwo(static_cast<UINT>(image.width));
+  const UINT th = nextPowerOfTwo(static_cast<UINT>(image.height));
+  ComPtr<IDirect3DTexture9> staging, texture;
+  HRESULT hr = d.device->CreateTexture(tw, th, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                       staging.GetAddressOf(), nullptr);
+  if (FAILED(hr)) return hr;
+  D3DLOCKED_RECT locked{};
+  if (FAILED(hr = staging->LockRect(0, &locked, nullptr, 0))) return hr;
+  for (UINT y = 0; y < th; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
+    for (UINT x = 0; x < tw; ++x) {
+      uint32_t p = 0;
+      if (x < static_cast<UINT>(image.width) && y < static_cast<UINT>(image.height)) {
+        p = image.pixels[static_cast<size_t>(y) * image.width + x];
+        if (colourKey && p == colourKey) p = 0;
+      }
+      row[x] = p;
+    }
+  }
+  staging->UnlockRect(0);
+  if (FAILED(hr = d.device->CreateTexture(tw, th, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                          D3DPOOL_DEFAULT, texture.GetAddressOf(), nullptr)) ||
+      FAILED(hr = d.device->UpdateTexture(staging.Get(), texture.Get()))) {
+    return hr;
+  }
+  info = D3DXIMAGE_INFO{};
+  info.Width = static_cast<UINT>(image.width);
+  info.Height = static_cast<UINT>(image.height);
+  info.Depth = 1;
+  info.MipLevels = 1;
+  info.Format = image.colourDepth == 24   ? D3DFMT_R8G8B8
+                : image.colourDepth == 16 ? D3DFMT_R5G6B5
+                : image.colourDepth == 8  ? D3DFMT_L8
+                                          : D3DFMT_A8R8G8B8;
+  out = std::move(texture);
+  return S_OK;
+}
+
+// Decrypts (when there is a key) and decodes a file's bytes into a texture.
+bool textureFromBytes(DisplayState& d, std::vector<uint8_t>& bytes, const char* keyText,
+                      uint32_t colourKey, D3DXIMAGE_INFO& info, ComPtr<IDirect3DTexture9>& out) {
+  if (keyText && *keyText) desDecrypt(bytes.data(), bytes.size() / 8 * 8, keyText);
+  if (bytes.empty()) return false;
+  if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
+          d.device.Get(), bytes.data(), static_cast<UINT>(bytes.size()), D3DX_DEFAULT, D3DX_DEFAULT,
+          D3DX_DEFAULT, D3DUSAGE_RENDERTARGET, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_FILTER_NONE,
+          D3DX_DEFAULT, colourKey, &info, nullptr, out.ReleaseAndGetAddressOf()))) {
+    return true;
+  }
+  return SUCCEEDED(createTextureOurselves(d, bytes, colourKey, info, out));
+}
+
+std::string fullPathOf(const char* fileName) {
+  const std::wstring wide = widen932(fileName);
+  std::vector<wchar_t> buffer(1000);
+  DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (n >= buffer.size()) {
+    buffer.resize(n + 1);
+    n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  }
+  if (n == 0 || n >= buffer.size()) return std::string();
+  return narrow932(buffer.data(), static_cast<int>(n));
+}
+
+}  // namespace
+
+int32_t colourDepthOfFormat(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_R8G8B8: return 24;
+    case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8R3G3B2: case D3DFMT_X4R4G4B4: case D3DFMT_A8L8: case D3DFMT_L16:
+      return 16;
+    case D3DFMT_R3G3B2: case D3DFMT_A8: case D3DFMT_A8P8: case D3DFMT_P8: case D3DFMT_L8:
+    case D3DFMT_A4L4:
+      return 8;
+    default: return 32;
+  }
+}
+
+TextureRecord* loadImageTexture(DisplayState& d, const char* fileName, const char* keyText) {
+  if (!d.device || !fileName || !*fileName) return nullptr;
+  const std::string path = fullPathOf(fileName);
+  if (path.empty()) return nullptr;
+  for (TextureRecord* t = d.textures; t; t = t->next) {
+    if (t->path == path) {
+      ++t->useCount;
+      return t;
+    }
+  }
+  std::vector<uint8_t> bytes;
+  if (!readWholeFile(widen932(fileName), bytes)) return nullptr;
+  D3DXIMAGE_INFO info{};
+  ComPtr<IDirect3DTexture9> texture;
+  if (!textureFromBytes(d, bytes, keyText, d.loadColourKey, info, texture)) return nullptr;
+  ComPtr<IDirect3DSurface9> level0;
+  D3DSURFACE_DESC desc{};
+  if (FAILED(texture->GetSurfaceLevel(0, level0.GetAddressOf())) || FAILED(level0->GetDesc(&desc))) {
+    return nullptr;
+  }
+  TextureRecord* t = createTextureRecord(d);
+  if (!t) return nullptr;
+  t->levels = texture->GetLevelCount();
+  t->texture = std::move(texture);
+  t->level0 = std::move(level0);
+  t->path = path;
+  t->imageWidth = static_cast<int32_t>(info.Width);
+  t->imageHeight = static_cast<int32_t>(info.Height);
+  t->surfaceWidth = static_cast<int32_t>(desc.Width);
+  t->surfaceHeight = static_cast<int32_t>(desc.Height);
+  t->colourDepth = colourDepthOfFormat(info.Format);
+  t->format = desc.Format;
+  t->keyText = keyText ? keyText : "";
+  t->colourKey = d.loadColourKey;
+  return t;
+}
+
+bool reloadImageTexture(DisplayState& d, const TextureRecord& t, ComPtr<IDirect3DTexture9>& out) {
+  std::vector<uint8_t> bytes;
+  D3DXIMAGE_INFO info{};
+  if (!readWholeFile(widen932(t.path.c_str()), bytes) ||
+      !textureFromBytes(d, bytes, t.keyText.c_str(), t.colourKey, info, out)) {
+    return false;
+  }
+  // Only the same picture fits the record's sizes and the surfaces' rectangles.
+  D3DSURFACE_DESC desc{};
+  if (FAILED(out->GetLevelDesc(0, &desc)) || static_cast<int32_t>(desc.Width) != t.surfaceWidth ||
+      static_cast<int32_t>(desc.Height) != t.surfaceHeight) {
+    out.Reset();
+    return false;
+  }
+  return true;
+}
+
+// --- Commands ----------------------------------------------------------------
+
+int32_t cmdGChrLoad(EngineState& e) {
+  DisplayState* d = display();
+  const uint32_t name = argString(e, 0);
+  if (!d || isEmptyString(name)) return fail(kErrBadParameter, kChrLoad);
+  TextureRecord* t = loadImageTexture(*d, textOf(name), textOf(argString(e, 1)));
+  if (!t) return fail(kErrFileNotFound, kChrLoad);
+  SurfaceRecord* s = createSurfaceRecord(*d, t->imageWidth, t->imageHeight);
+  if (!s) {
+    releaseTextureUse(*d, t);
+    return kFailed;
+  }
+  s->texture = t;
+  s->colourDepth = t->colourDepth;
+  s->origin = kOriginLoaded;
+  s->blend = d->loadColourKey != 0 ? 1 : 0;
+  s->depth = createDepthSurface(*d, static_cast<UINT>(t->surfaceWidth), static_cast<UINT>(t->surfaceHeight));
+  if (!s->depth) {
+    releaseSurface(*d, s);
+    return fail(kErrFailed, kChrLoad);
+  }
+  return static_cast<int32_t>(handleOf(s));
+}
+
+namespace {
+
+// The image library's encoder first; where it has none for the format, ours.
+bool encodeSurface(DisplayState& d, IDirect3DSurface9* pixels, int32_t width, int32_t height,
+                   int32_t format, std::vector<uint8_t>& out) {
+  ComPtr<ID3DXBuffer> buffer;
+  RECT area{0, 0, width, height};
+  if (SUCCEEDED(D3DXSaveSurfaceToFileInMemory(buffer.GetAddressOf(),
+                                              static_cast<D3DXIMAGE_FILEFORMAT>(format), pixels,
+                                              nullptr, &area))) {
+    const auto* p = static_cast<const uint8_t*>(buffer->GetBufferPointer());
+    out.assign(p, p + buffer->GetBufferSize());
+    return true;
+  }
+  ArgbImage image;
+  image.width = width;
+  image.height = height;
+  return readPixels(d.device.Get(), pixels, width, height, image.pixels) &&
+         encodeImage(static_cast<ImageFileFormat>(format), image, out);
+}
+
+}  // namespace
+
+int32_t cmdGChrSave(EngineState& e) {
+  DisplayState* d = display();
+  SurfaceRecord* s = findSurface(d, e.params.arg[0]);
+  const uint32_t name = argString(e, 1);
+  const int32_t format = argInt(e, 3);
+  if (!s || name == 0 || format < 0 || format > 8) return fail(kErrBadParameter, kChrSave);
+  IDirect3DSurface9* pixels = pixelsOf(*d, s);
+  std::vector<uint8_t> bytes;
+  if (!pixels || !encodeSurface(*d, pixels, s->width, s->height, format, bytes)) {
+    return fail(kErrBadParameter, kChrSave);
+  }
+  const char* key = textOf(argString(e, 2));
+  if (*key) desEncrypt(bytes.data(), bytes.size() / 8 * 8, key);
+
+  HANDLE file = CreateFileW(widen932(textOf(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool ok = file != INVALID_HANDLE_VALUE &&
+                  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  // A save that did not reach the disk is reported, not passed off as done.
+  if (!ok) return fail(kErrFailed, kChrSave);
+  return kDone;
+}
+
+}  // namespace qrt
