@@ -236,12 +236,19 @@ int runOps(void* context) {
       return kEnded;
     }
     switch (base[pc]) {
-      case 2:  // native block
-        if (pc + 4 >= e.imageSize) {
-      fail601();
-      return kEnded;
-    }
-        callNative(f, base + pc + 4);
+      case 2:  // native blocks, back to back without leaving this frame
+        do {
+          if (pc + 4 >= e.imageSize) {
+            fail601();
+            return kEnded;
+          }
+          callNative(f, base + pc + 4);
+          pc = f[slot::kPc];
+          if (pc > limit) {
+            fail601();
+            return kEnded;
+          }
+        } while (base[pc] == 2);
         continue;
       case 3:  // built-in command
         if (!dispatchBuiltIn(e)) return kEnded;

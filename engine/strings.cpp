@@ -187,15 +187,44 @@ StringObject* temporaryText(EngineState& e, const char* text, uint32_t length, i
   return t;
 }
 
+namespace {
+struct LeadBytes {
+  bool is[256];
+  LeadBytes() {
+    for (int c = 0; c < 256; ++c) is[c] = isLeadByte932(static_cast<unsigned char>(c));
+  }
+};
+const LeadBytes g_lead;
+
+// A character's code: a lead byte and its trail byte together, as one
+// number above every single-byte code (a lead byte before the NUL stands
+// alone).
+inline unsigned characterCode(unsigned lead, unsigned next) { return next ? (lead << 8) | next : lead; }
+}  // namespace
+
 int compareText932(const char* a, const char* b) {
   auto pa = reinterpret_cast<const unsigned char*>(a);
   auto pb = reinterpret_cast<const unsigned char*>(b);
   for (;;) {
-    unsigned ca = *pa++, cb = *pb++;
-    if (ca && isLeadByte932(static_cast<unsigned char>(ca)) && *pa) ca = (ca << 8) | *pa++;
-    if (cb && isLeadByte932(static_cast<unsigned char>(cb)) && *pb) cb = (cb << 8) | *pb++;
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
+    unsigned ca = *pa, cb = *pb;
+    if (ca == cb) {
+      if (ca == 0) return 0;
+      if (!g_lead.is[ca]) {
+        ++pa, ++pb;
+        continue;
+      }
+      unsigned ta = pa[1], tb = pb[1];
+      if (ta == tb) {
+        if (ta == 0) return 0;
+        pa += 2, pb += 2;
+        continue;
+      }
+      unsigned xa = characterCode(ca, ta), xb = characterCode(cb, tb);
+      return xa < xb ? -1 : 1;
+    }
+    unsigned xa = g_lead.is[ca] ? characterCode(ca, pa[1]) : ca;
+    unsigned xb = g_lead.is[cb] ? characterCode(cb, pb[1]) : cb;
+    return xa < xb ? -1 : 1;  // different first bytes never give equal codes
   }
 }
 

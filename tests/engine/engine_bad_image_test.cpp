@@ -1,0 +1,211 @@
+// Broken images end with error 601 and never read outside the image or a
+// frame; faults inside native code end with a box instead of a crash.
+#include <gtest/gtest.h>
+
+#include "tests/support/program.h"
+#include "tools/imagebuilder/image_builder.h"
+
+using namespace qrt::img;
+using qrt::test::Program;
+
+namespace {
+
+std::vector<int> runBroken(ImageBuilder& b) {
+  Program p(b.build());
+  p.runToEnd(10);
+  EXPECT_TRUE(p.ended());
+  return p.boxCodes();
+}
+
+std::vector<int> runBroken(const std::vector<uint8_t>& file) {
+  Program p(file);
+  p.runToEnd(10);
+  EXPECT_TRUE(p.ended());
+  return p.boxCodes();
+}
+
+const std::vector<int> k601{601};
+
+TEST(BadImage, InvalidOpCodes) {
+  for (uint32_t code : {5u, 6u, 11u, 0xFFu}) {
+    ImageBuilder b;
+    b.main().op(code);
+    b.main().end();
+    EXPECT_EQ(runBroken(b), k601) << "op " << code;
+  }
+  // Only the low byte of the op word counts.
+  ImageBuilder b;
+  Routine& m = b.main();
+  m.op(0x12345600);  // op 0
+  EXPECT_TRUE(runBroken(b).empty());
+}
+
+TEST(BadImage, RoutineNumbersOutsideTheImage) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  m.call(100000, 0, {});
+  m.end();
+  EXPECT_EQ(runBroken(b), k601);
+
+  ImageBuilder c;
+  Routine& mc = c.main();
+  mc.exfuncCall(0x7FFFFFFF, 0, {});
+  mc.end();
+  EXPECT_EQ(runBroken(c), k601);
+}
+
+TEST(BadImage, SlotNumbersBeyondTheFrame) {
+  {  // call argument
+    ImageBuilder b;
+    Routine& m = b.main();
+    Routine& f = b.func({Int}, Int);
+    f.ret();
+    m.setSlotCount(12);
+    m.call(f, 0, {500});
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+  {  // call result slot
+    ImageBuilder b;
+    Routine& m = b.main();
+    Routine& f = b.func({}, Int);
+    f.ret();
+    m.setSlotCount(12);
+    m.call(f, 40, {});
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+  {  // string store destination
+    ImageBuilder b;
+    Routine& m = b.main();
+    m.setSlotCount(12);
+    int c = m.constant("x", 10);
+    m.store(1000, c);
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+  {  // element index read from the frame points outside it
+    ImageBuilder b;
+    Routine& m = b.main();
+    m.setSlotCount(12);
+    int c = m.constant("x", 10);
+    m.native([&](X86& x) {
+      x.storeImm(kElement1Slot, 5000);
+      x.next();
+    });
+    m.store(kElement1Slot, c, {.firstElement = true});
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+  {  // static operand in a program without a static area
+    ImageBuilder b;
+    Routine& m = b.main(12, 0);
+    int c = m.constant("x", 10);
+    m.store(0, c, {.firstStatic = true});
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+  {  // built-in argument
+    ImageBuilder b;
+    Routine& m = b.main();
+    m.setSlotCount(12);
+    m.builtin(109, 9, {3000});  // ABS
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+  {  // a FUNC whose parameter pair names a slot beyond its frame
+    ImageBuilder b;
+    Routine& m = b.main();
+    Routine& f = b.func({Param(900, Int)}, Int, 12);
+    f.ret();
+    int a = m.slot();
+    m.call(f, 0, {a});
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+}
+
+TEST(BadImage, UnknownStringModesAndComparisonCodes) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  int c = m.constant("x"), v = m.slot();
+  m.store(0x81, v, c, 0, 0);
+  m.end();
+  EXPECT_EQ(runBroken(b), k601);
+
+  ImageBuilder d;
+  Routine& md = d.main();
+  int a = md.constant("x"), r = md.slot();
+  md.compare(0x31, a, a, r);
+  md.end();
+  EXPECT_EQ(runBroken(d), k601);
+}
+
+TEST(BadImage, ConstantsOutsideTheImage) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  m.constantWithPairOffset("x", 10, 0x7FFFFFF0);
+  m.end();
+  EXPECT_EQ(runBroken(b), k601);
+
+  ImageBuilder c;
+  Routine& mc = c.main();
+  mc.constantObject(10, "abc", 0x10000000, 4);  // length field far beyond the image
+  mc.end();
+  EXPECT_EQ(runBroken(c), k601);
+}
+
+TEST(BadImage, TruncatedOpsAndProgramCountersOutsideTheImage) {
+  {  // a call op cut off by the end of the image
+    ImageBuilder b;
+    Routine& m = b.main();
+    m.op(1);
+    std::vector<uint8_t> file = b.build();
+    EXPECT_EQ(runBroken(file), k601);
+  }
+  {  // a native block sending the pc far away
+    ImageBuilder b;
+    Routine& m = b.main();
+    m.native([&](X86& x) {
+      x.storeImm(0, 0x40000000);
+      x.ret();
+    });
+    m.end();
+    EXPECT_EQ(runBroken(b), k601);
+  }
+  {  // an image with nothing after its header
+    ImageBuilder b;
+    b.main().end();
+    std::vector<uint8_t> file = b.build();
+    file.resize(kHeaderSize + 2);
+    EXPECT_EQ(runBroken(file).size(), 1u);
+  }
+}
+
+TEST(BadImage, FaultsInNativeCodeEndWithABox) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  m.native([&](X86& x) {
+    x.movImm(EAX, 0);
+    x.loadMem(EAX, EAX, 0);  // read address 0
+    x.next();
+  });
+  m.end();
+  EXPECT_EQ(runBroken(b), k601);
+
+  // The engine stays usable for the next program.
+  ImageBuilder ok;
+  Routine& mo = ok.main();
+  int s = mo.slot();
+  mo.native([&](X86& x) {
+    x.storeImm(s, 3);
+    x.next();
+  });
+  mo.end();
+  Program p(ok.build());
+  p.runToEnd();
+  EXPECT_TRUE(p.boxes().empty());
+  EXPECT_EQ(p.slot(s), 3u);
+}
+
+}  // namespace

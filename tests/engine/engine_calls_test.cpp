@@ -1,0 +1,158 @@
+// Calls, returns and the life of a program, through real images.
+#include <gtest/gtest.h>
+
+#include "tests/support/program.h"
+#include "tools/imagebuilder/image_builder.h"
+
+using namespace qrt::img;
+using qrt::test::Program;
+
+namespace {
+
+// FUNC add(a, b) = a + b, used by several tests.
+Routine& addFunction(ImageBuilder& b) {
+  Routine& add = b.func({Int, Int}, Int);
+  add.native([&](X86& x) {
+    x.load(EAX, add.param(0));
+    x.addSlot(EAX, add.param(1));
+    x.store(kResultSlot, EAX);
+    x.next();
+  });
+  add.ret();
+  return add;
+}
+
+TEST(Calls, IntegerRealAndDiscardedResults) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  Routine& add = addFunction(b);
+  Routine& half = b.func({Int}, Int);  // returns a real: 1.5
+  half.native([&](X86& x) {
+    x.storeImm(kResultSlot, realBits(1.5f));
+    x.next();
+  });
+  half.ret();
+  int a = m.slot(), c = m.slot(), sum = m.slot(), real = m.slot(), untouched = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(a, 40);
+    x.storeImm(c, 2);
+    x.storeImm(untouched, 7);
+    x.next();
+  });
+  m.call(add, sum, {a, c});
+  m.call(half, real, {a});
+  m.call(add, 0, {a, c});  // result slot 0: discarded
+  m.end();
+
+  Program p(b.build());
+  p.runToEnd();
+  EXPECT_TRUE(p.ended());
+  EXPECT_EQ(p.slot(sum), 42u);
+  EXPECT_EQ(p.slot(real), realBits(1.5f));
+  EXPECT_EQ(p.slot(untouched), 7u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+TEST(Calls, ArgumentOperandZeroPassesZero) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  Routine& add = addFunction(b);
+  int a = m.slot(), sum = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(a, 5);
+    x.storeImm(sum, 99);
+    x.next();
+  });
+  m.call(add, sum, {a, 0});
+  m.end();
+  Program p(b.build());
+  p.runToEnd();
+  EXPECT_EQ(p.slot(sum), 5u);
+}
+
+// depth(n) = n == 0 ? 0 : depth(n - 1) + 1. Calls are not machine
+// recursion, so 100 000 nested activations only cost heap frames.
+TEST(Calls, HundredThousandNestedCalls) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  Routine& depth = b.func({Int}, Int);
+  int n = depth.param(0), less = depth.slot(), inner = depth.slot();
+  Label done = depth.label();
+  depth.native([&](X86& x) {
+    Label deeper = depth.label();
+    x.load(EAX, n);
+    x.cmpImm(EAX, 0);
+    x.jcc(Cond::NE, deeper);
+    x.storeImm(kResultSlot, 0);
+    x.next(done);
+    x.bind(deeper);
+    x.dec(EAX);
+    x.store(less, EAX);
+    x.next();
+  });
+  depth.call(depth, inner, {less});
+  depth.native([&](X86& x) {
+    x.load(EAX, inner);
+    x.inc(EAX);
+    x.store(kResultSlot, EAX);
+    x.next();
+  });
+  depth.bind(done);
+  depth.ret();
+
+  int count = m.slot(), result = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(count, 100000);
+    x.next();
+  });
+  m.call(depth, result, {count});
+  m.end();
+
+  Program p(b.build());
+  p.runToEnd();
+  EXPECT_TRUE(p.ended());
+  EXPECT_EQ(p.slot(result), 100000u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+TEST(Program, EndsWhenMainRunsOffItsEndOp) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  int s = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(s, 1);
+    x.next();
+  });
+  m.end();
+  Program p(b.build());
+  EXPECT_FALSE(p.step());
+  EXPECT_EQ(p.slot(s), 1u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+TEST(Program, ReturnOpInMainEndsLikeTheEndOp) {
+  ImageBuilder b;
+  b.main().ret();
+  Program p(b.build());
+  EXPECT_FALSE(p.step());
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+TEST(Program, RunsThroughTheHostLoopAndClosesWithExitCodeZero) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  Routine& add = addFunction(b);
+  int a = m.slot(), sum = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(a, 1);
+    x.next();
+  });
+  m.call(add, sum, {a, a});
+  m.end();
+  qrt::test::GameResult r = qrt::test::runGame(b.build());
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.boxes.empty());
+}
+
+}  // namespace

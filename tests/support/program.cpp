@@ -1,0 +1,119 @@
+#include "tests/support/program.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "host/errors.h"
+#include "host/host.h"
+#include "host/loader.h"
+#include "host/runtime.h"
+
+namespace qrt::test {
+
+namespace {
+
+std::vector<Box> g_boxes;
+
+void recorder(int code, const char* text) { g_boxes.push_back(Box{code, text}); }
+
+// The image in executable memory, as the loader leaves it: the file's bytes
+// followed by a line feed.
+uint8_t* place(const std::vector<uint8_t>& file, uint32_t* imageSize) {
+  auto size = static_cast<uint32_t>(file.size()) + 1;
+  uint8_t* buffer = allocateExecutable(size);
+  if (!buffer) throw std::runtime_error("no executable memory");
+  memcpy(buffer, file.data(), file.size());
+  buffer[file.size()] = '\n';
+  int64_t header = findImageHeader(buffer, size);
+  if (header < 0) throw std::runtime_error("no image header");
+  auto base = static_cast<uint32_t>(header) + kImageHeaderSize;
+  *imageSize = size - base;
+  return buffer + base;
+}
+
+void open(const std::vector<uint8_t>& file) {
+  recordBoxes();
+  clearRecordedBoxes();
+  if (!hostOpenWindow(GetModuleHandleW(nullptr), "", SW_SHOWNORMAL))
+    throw std::runtime_error("cannot open the main window");
+  hostCreateFamilies();
+  uint32_t size = 0;
+  uint8_t* base = place(file, &size);
+  hostAttachImage(base, size);
+}
+
+void close() {
+  hostShutdown();
+  if (g_host.window) {
+    HWND w = g_host.window;
+    DestroyWindow(w);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  g_host.window = nullptr;
+}
+
+VOID CALLBACK closeOnTimeout(HWND hwnd, UINT, UINT_PTR, DWORD) {
+  KillTimer(hwnd, 1);
+  *reinterpret_cast<bool*>(GetPropW(hwnd, L"qrt.test.timedOut")) = true;
+  PostMessageW(hwnd, WM_CLOSE, 0, 0);
+}
+
+}  // namespace
+
+const std::vector<Box>& recordedBoxes() { return g_boxes; }
+void clearRecordedBoxes() { g_boxes.clear(); }
+void recordBoxes() { setErrorBoxSink(recorder); }
+
+Program::Program(const std::vector<uint8_t>& file) { open(file); }
+
+Program::~Program() { close(); }
+
+bool Program::step() {
+  if (ended_) return false;
+  if (!engineStep(engine())) ended_ = true;
+  // Let the window see its messages between steps, as the host loop does.
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return !ended_;
+}
+
+int Program::runToEnd(int maxSteps) {
+  int steps = 0;
+  while (steps < maxSteps && step()) ++steps;
+  return steps;
+}
+
+EngineState& Program::engine() {
+  if (!g_host.engine) throw std::runtime_error("the engine state is gone");
+  return *g_host.engine;
+}
+
+uint32_t* Program::frame() { return engine().current; }
+uint32_t Program::slot(int n) { return frame()[n]; }
+std::string Program::text(int n) { return textOf(slot(n)); }
+uint32_t Program::staticSlot(int n) { return engine().staticFirst[n]; }
+
+std::vector<int> Program::boxCodes() const {
+  std::vector<int> codes;
+  for (const Box& b : recordedBoxes()) codes.push_back(b.code);
+  return codes;
+}
+
+GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs) {
+  open(file);
+  GameResult result;
+  SetPropW(g_host.window, L"qrt.test.timedOut", &result.timedOut);
+  SetTimer(g_host.window, 1, static_cast<UINT>(timeoutMs), closeOnTimeout);
+  result.exitCode = hostMessageLoop();
+  result.boxes = recordedBoxes();
+  close();
+  return result;
+}
+
+}  // namespace qrt::test
