@@ -3,6 +3,8 @@
 // the ring of temporaries, and the commands that yield or end.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/commands.h"
 #include "host/cp932.h"
 #include "host/errors.h"
@@ -85,6 +87,42 @@ TEST(Dispatch, FailureValueOfTheResultCheckEndsTheProgramSilently) {
   EXPECT_FALSE(game2.step());
   EXPECT_NE(game2.slot(reached), kReached);
   EXPECT_TRUE(game2.boxes().empty());
+}
+
+TEST(Dispatch, EachResultCheckEndsOnlyOnItsOwnFailureValue) {
+  struct Case {
+    const char* command;
+    std::vector<int32_t> args;
+    int32_t returns;
+    bool ends;
+  };
+  // Argument errors of the input commands return fixed values, which makes
+  // every kind of check reachable.
+  const Case cases[] = {
+      {"CHR", {256}, 0, true},              // check 1: 0
+      {"CHR", {66}, 1, false},
+      {"I@JOYBTN", {0, 99}, 100, true},     // check 3: 100
+      {"I@JOYAPOS", {99, 0}, -1, false},    //   -1 is no failure here
+      {"I@KEYBTN", {256}, -1, true},        // check 4: -1
+      {"I@KEYBTN", {30}, 0, false},
+      {"I@MSBTN", {8}, 32767, true},        // check 5: 32767
+      {"I@MSPOS", {3}, 32767, true},
+      {"I@MSBTN", {0}, 0, false},
+  };
+  for (const Case& c : cases) {
+    Script s;
+    const int reached = s.slot();
+    std::vector<int> args;
+    for (int32_t a : c.args) args.push_back(s.integer(a));
+    const int result = s.call(c.command, args);
+    s.mark(reached, kReached);
+    Game game(s);
+    EXPECT_FALSE(game.step());
+    EXPECT_EQ(game.slot(reached) == kReached, !c.ends) << c.command << " " << c.args[0];
+    if (!c.ends && c.returns != 1) {
+      EXPECT_EQ(game.integer(result), c.returns) << c.command;
+    }
+  }
 }
 
 TEST(Dispatch, ACommandThatReportsButReturnsNoFailureValueGoesOn) {
