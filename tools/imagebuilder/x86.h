@@ -15,7 +15,10 @@ namespace qrt::img {
 class Routine;
 
 // A position in the image: an op (bound with Routine::bind) or a place in
-// native code (bound with X86::bind). Labels belong to the whole builder.
+// native code (bound with X86::bind). Labels belong to the whole builder, so
+// any routine may name them. Exits (next) name ops; jumps (jmp, jcc) name
+// native code: jumping onto an op would run its op word as machine code, and
+// build() refuses both mix-ups.
 struct Label {
   int id = -1;
 };

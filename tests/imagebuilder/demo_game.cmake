@@ -1,0 +1,50 @@
+# Makes the demo game the way a user would and plays it:
+#   mkdemo demo.img; qrtlink link qrtrun.exe demo.img demo.exe; demo.exe
+# then moves its image onto the runtime again with extract and relink.
+# The demo checks its own results and stops on an error box when one is
+# wrong, so a clean exit 0 means the engine computed what the image asked.
+#   cmake -DEMULATOR=... -DMKDEMO=... -DQRTLINK=... -DQRTRUN=... -DWORK=<folder on C:> -P demo_game.cmake
+cmake_minimum_required(VERSION 3.20)
+
+# Output goes through files: programs that a game starts under Wine inherit
+# its handles, and a pipe would stay open until they end, seconds later.
+function(run expect_ok)
+  execute_process(COMMAND ${EMULATOR} ${ARGN} WORKING_DIRECTORY "${WORK}" TIMEOUT 60
+                  RESULT_VARIABLE rc OUTPUT_FILE "${WORK}/out.txt" ERROR_FILE "${WORK}/err.txt")
+  file(READ "${WORK}/out.txt" out)
+  file(READ "${WORK}/err.txt" err)
+  if(expect_ok AND NOT rc EQUAL 0)
+    message(FATAL_ERROR "${ARGN}\n=> ${rc}\n${out}${err}")
+  elseif(NOT expect_ok AND rc EQUAL 0)
+    message(FATAL_ERROR "${ARGN}\n=> succeeded, but should have failed\n${out}")
+  endif()
+  set(last_error "${err}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+file(COPY "${QRTRUN}" DESTINATION "${WORK}")
+
+run(TRUE "${MKDEMO}" demo.img)
+run(TRUE "${QRTLINK}" link qrtrun.exe demo.img demo.exe)
+run(TRUE "${WORK}/demo.exe")
+
+run(TRUE "${QRTLINK}" extract demo.exe extracted.img)
+file(SHA256 "${WORK}/demo.img" made)
+file(SHA256 "${WORK}/extracted.img" extracted)
+if(NOT made STREQUAL extracted)
+  message(FATAL_ERROR "the extracted image differs from the one linked")
+endif()
+run(TRUE "${QRTLINK}" relink qrtrun.exe demo.exe moved.exe)
+run(TRUE "${WORK}/moved.exe")
+
+# A game is not a runtime: linking onto it would hide the new image.
+run(FALSE "${QRTLINK}" link demo.exe demo.img twice.exe)
+if(NOT last_error MATCHES "already contains an image header")
+  message(FATAL_ERROR "unclear refusal: ${last_error}")
+endif()
+if(EXISTS "${WORK}/twice.exe")
+  message(FATAL_ERROR "a refused link left twice.exe behind")
+endif()
+run(FALSE "${QRTLINK}" extract qrtrun.exe none.img)
+file(REMOVE_RECURSE "${WORK}")
