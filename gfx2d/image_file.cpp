@@ -83,6 +83,38 @@ HRESULT createTextureOurselves(DisplayState& d, const std::vector<uint8_t>& byte
   return S_OK;
 }
 
+// Colour-keyed texels are transparent black. Wine's image library only
+// clears their alpha and leaves the colour, which bleeds into neighbours as
+// soon as a texture is filtered; finish the job where it stopped.
+void blackenKeyedTexels(DisplayState& d, IDirect3DTexture9* texture, uint32_t colourKey) {
+  const uint32_t keyColour = colourKey & 0xFFFFFF;
+  for (DWORD level = 0; level < texture->GetLevelCount(); ++level) {
+    ComPtr<IDirect3DSurface9> surface, copy;
+    D3DSURFACE_DESC desc{};
+    if (FAILED(texture->GetSurfaceLevel(level, surface.GetAddressOf())) ||
+        FAILED(surface->GetDesc(&desc)) || desc.Format != D3DFMT_A8R8G8B8 ||
+        FAILED(d.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                     D3DPOOL_SYSTEMMEM, copy.GetAddressOf(), nullptr)) ||
+        FAILED(d.device->GetRenderTargetData(surface.Get(), copy.Get()))) {
+      return;
+    }
+    D3DLOCKED_RECT locked{};
+    if (FAILED(copy->LockRect(&locked, nullptr, 0))) return;
+    bool changed = false;
+    for (UINT y = 0; y < desc.Height; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
+      for (UINT x = 0; x < desc.Width; ++x) {
+        if (row[x] != 0 && (row[x] >> 24) == 0 && (row[x] & 0xFFFFFF) == keyColour) {
+          row[x] = 0;
+          changed = true;
+        }
+      }
+    }
+    copy->UnlockRect();
+    if (changed) d.device->UpdateSurface(copy.Get(), nullptr, surface.Get(), nullptr);
+  }
+}
+
 // Decrypts (when there is a key) and decodes a file's bytes into a texture.
 bool textureFromBytes(DisplayState& d, std::vector<uint8_t>& bytes, const char* keyText,
                       uint32_t colourKey, D3DXIMAGE_INFO& info, ComPtr<IDirect3DTexture9>& out) {
@@ -92,6 +124,7 @@ bool textureFromBytes(DisplayState& d, std::vector<uint8_t>& bytes, const char* 
           d.device.Get(), bytes.data(), static_cast<UINT>(bytes.size()), D3DX_DEFAULT, D3DX_DEFAULT,
           D3DX_DEFAULT, D3DUSAGE_RENDERTARGET, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_FILTER_NONE,
           D3DX_DEFAULT, colourKey, &info, nullptr, out.ReleaseAndGetAddressOf()))) {
+    if (colourKey) blackenKeyedTexels(d, out.Get(), colourKey);
     return true;
   }
   return SUCCEEDED(createTextureOurselves(d, bytes, colourKey, info, out));
