@@ -34,6 +34,16 @@ std::vector<BYTE> readPart(HIMC context, DWORD part) {
   return bytes;
 }
 
+// One character in cp932; one '?' for a character cp932 does not have,
+// however many units it takes.
+std::string oneCharacter(const wchar_t* c, int units) {
+  char bytes[4];
+  BOOL usedDefault = FALSE;
+  const int n = WideCharToMultiByte(932, 0, c, units, bytes, sizeof bytes, nullptr, &usedDefault);
+  if (n <= 0 || usedDefault) return "?";
+  return std::string(bytes, static_cast<size_t>(n));
+}
+
 std::wstring asText(const std::vector<BYTE>& bytes) {
   return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
@@ -54,7 +64,7 @@ Cp932Text toCp932Text(const std::wstring& wide) {
     // no bytes of its own.
     if (isLowSurrogate(wide[i]) && i > 0 && isHighSurrogate(wide[i - 1])) continue;
     const int units = isHighSurrogate(wide[i]) && i + 1 < wide.size() && isLowSurrogate(wide[i + 1]) ? 2 : 1;
-    out.bytes += narrow932(wide.data() + i, units);
+    out.bytes += oneCharacter(wide.data() + i, units);
   }
   out.starts.push_back(static_cast<uint32_t>(out.bytes.size()));
   return out;

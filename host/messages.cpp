@@ -100,7 +100,10 @@ bool handleWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, 
 
     case WM_IME_COMPOSITION:
       // Read only when a script asked for it; otherwise dropped unread.
-      if (text.captureState == kCaptureArmed) captureComposition(text, hwnd, lParam);
+      // Until the script has taken what was captured, later messages are
+      // read too: an IME may clear the composition and commit the result in
+      // two messages, and the committed text must not be lost.
+      if (text.captureState != kCaptureIdle) captureComposition(text, hwnd, lParam);
       return true;
 
     case WM_IME_NOTIFY:
