@@ -1,0 +1,91 @@
+#include "tests/input/input_driver.h"
+
+#include "host/runtime.h"
+
+namespace qrt::test {
+
+int InputScript::integer(int32_t value) {
+  const int s = main_.slot();
+  main_.native([&](img::X86& x) {
+    x.storeImm(s, static_cast<uint32_t>(value));
+    x.next();
+  });
+  return s;
+}
+
+int InputScript::call(int command, const std::vector<int>& args) {
+  const int s = main_.slot();
+  main_.builtin(command, s, args);
+  return s;
+}
+
+void InputScript::run(int command, const std::vector<int>& args) { main_.builtin(command, 0, args); }
+
+std::vector<uint8_t> InputScript::build() {
+  main_.end();
+  return builder_.build();
+}
+
+namespace {
+
+void sendKey(WORD vk, DWORD flags) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  // Both: the window's messages want the virtual key, DirectInput the scan
+  // code.
+  in.ki.wVk = vk;
+  in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  in.ki.dwFlags = flags;
+  SendInput(1, &in, sizeof in);
+}
+
+void sendMouse(DWORD flags, int dx, int dy, DWORD data) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = dx;
+  in.mi.dy = dy;
+  in.mi.mouseData = data;
+  in.mi.dwFlags = flags;
+  SendInput(1, &in, sizeof in);
+}
+
+}  // namespace
+
+void pressKey(WORD vk) { sendKey(vk, 0); }
+void releaseKey(WORD vk) { sendKey(vk, KEYEVENTF_KEYUP); }
+void tapKey(WORD vk) {
+  pressKey(vk);
+  settle();
+  releaseKey(vk);
+  settle();
+}
+void moveMouse(int dx, int dy) { sendMouse(MOUSEEVENTF_MOVE, dx, dy, 0); }
+void turnWheel(int delta) { sendMouse(MOUSEEVENTF_WHEEL, 0, 0, static_cast<DWORD>(delta)); }
+void mouseButton(DWORD flags) { sendMouse(flags, 0, 0, 0); }
+
+void settle() {
+  for (int i = 0; i < 5; ++i) {
+    Sleep(20);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+}
+
+void activateMainWindow() {
+  SetForegroundWindow(g_host.window);
+  SetFocus(g_host.window);
+  settle();
+}
+
+PlainMouse::PlainMouse() {
+  SystemParametersInfoW(SPI_GETMOUSE, 0, saved_, 0);
+  int plain[3] = {0, 0, 0};
+  SystemParametersInfoW(SPI_SETMOUSE, 0, plain, 0);
+}
+
+PlainMouse::~PlainMouse() { SystemParametersInfoW(SPI_SETMOUSE, 0, saved_, 0); }
+
+}  // namespace qrt::test

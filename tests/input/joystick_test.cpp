@@ -1,0 +1,137 @@
+// Game controllers. The test machine has none, so a read gives the neutral
+// controller; what a real controller reports is put into the captured
+// state directly to check how the queries read it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/runtime.h"
+#include "input/input.h"
+#include "tests/input/input_driver.h"
+#include "tests/support/program.h"
+
+using namespace qrt::test;
+using qrt::g_captured;
+using qrt::g_host;
+
+namespace {
+
+constexpr uint32_t kCentre = 0x8000;
+
+TEST(Joystick, NoControllerReadsNeutral) {
+  InputScript s;
+  const int pad = s.integer(0);
+  const int got = s.call(id::kJoyGet, {pad});
+  s.wait();
+  const int again = s.call(id::kJoyGet, {pad});  // enumerates again: still none
+  int analog[12], digital[12];
+  for (int k = 0; k < 12; ++k) {
+    const int value = s.integer(k);
+    analog[k] = s.call(id::kJoyAPos, {pad, value});
+    digital[k] = s.call(id::kJoyDPos, {pad, value});
+  }
+  const int any = s.call(id::kJoyBtn, {pad, s.integer(0)});
+  const int last = s.call(id::kJoyBtn, {pad, s.integer(32)});
+  Program p(s.build());
+  activateMainWindow();
+  std::memset(&g_captured.joysticks[0], 0x11, sizeof g_captured.joysticks[0]);
+  p.runToEnd();
+  EXPECT_EQ(p.slot(got), 0u);
+  EXPECT_EQ(p.slot(again), 0u);
+  for (int k = 0; k < 12; ++k) {
+    EXPECT_EQ(p.slot(analog[k]), kCentre) << k;
+    // Centred axes point nowhere; 32768 is no hat direction either.
+    EXPECT_EQ(static_cast<int32_t>(p.slot(digital[k])), k < 8 ? 0 : -1) << k;
+  }
+  EXPECT_EQ(p.slot(any), 0u);
+  EXPECT_EQ(p.slot(last), 0u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+TEST(Joystick, QueriesReadTheCapturedController) {
+  DIJOYSTATE& pad = g_captured.joysticks[3];
+  pad = DIJOYSTATE{};
+  pad.lX = 100;            // the failure value of I@JOYAPOS
+  pad.lY = 0x1FFF;         // just a push up
+  pad.lZ = 0x2000;         // not yet
+  pad.lRx = 0xE000;
+  pad.lRy = 0xE001;        // just a push
+  pad.rglSlider[1] = 99;
+  pad.rgdwPOV[0] = 0;
+  pad.rgdwPOV[1] = 27000;
+  pad.rgdwPOV[2] = 4500;   // a diagonal has no single direction
+  pad.rgdwPOV[3] = 0xFFFFFFFF;
+  pad.rgbButtons[31] = 0x80;
+
+  InputScript s;
+  const int n = s.integer(3);
+  int analog[12], digital[12];
+  for (int k = 0; k < 12; ++k) {
+    const int value = s.integer(k);
+    analog[k] = s.call(id::kJoyAPos, {n, value});
+    digital[k] = s.call(id::kJoyDPos, {n, value});
+  }
+  const int any = s.call(id::kJoyBtn, {n, s.integer(0)});
+  const int first = s.call(id::kJoyBtn, {n, s.integer(1)});
+  const int last = s.call(id::kJoyBtn, {n, s.integer(32)});
+  Program p(s.build());
+  p.runToEnd();
+  EXPECT_EQ(p.slot(analog[0]), 101u);
+  EXPECT_EQ(p.slot(analog[1]), 0x1FFFu);
+  EXPECT_EQ(p.slot(analog[7]), 99u);
+  const int32_t expected[12] = {-1, -1, 0, 0, 1, -1, -1, -1, 0, 3, -1, -1};
+  for (int k = 0; k < 12; ++k) EXPECT_EQ(static_cast<int32_t>(p.slot(digital[k])), expected[k]) << k;
+  EXPECT_EQ(p.slot(any), 1u);
+  EXPECT_EQ(p.slot(first), 0u);
+  EXPECT_EQ(p.slot(last), 1u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+TEST(Joystick, InactiveReadStoresNeutralAndSucceeds) {
+  std::memset(&g_captured.joysticks[2], 0, sizeof g_captured.joysticks[2]);
+  InputScript s;
+  const int n = s.integer(2);
+  const int got = s.call(id::kJoyGet, {n});
+  const int x = s.call(id::kJoyAPos, {n, s.integer(0)});
+  Program p(s.build());
+  SendMessageW(g_host.window, WM_ACTIVATEAPP, FALSE, 0);
+  p.runToEnd();
+  EXPECT_EQ(p.slot(got), 1u);
+  EXPECT_EQ(p.slot(x), kCentre);
+}
+
+// A bad controller number is reported and read as "not read" (I@JOYGET)
+// or -1, and the game goes on; a bad value or button number gives 100,
+// which ends it.
+TEST(Joystick, BadNumbersAreParameterErrors) {
+  {
+    InputScript s;
+    const int bad = s.integer(16), zero = s.integer(0);
+    const int got = s.call(id::kJoyGet, {bad});
+    const int analog = s.call(id::kJoyAPos, {bad, zero});
+    const int digital = s.call(id::kJoyDPos, {s.integer(-1), zero});
+    const int after = s.integer(7);
+    Program p(s.build());
+    p.runToEnd();
+    EXPECT_EQ(p.slot(got), 0u);
+    EXPECT_EQ(static_cast<int32_t>(p.slot(analog)), -1);
+    EXPECT_EQ(static_cast<int32_t>(p.slot(digital)), -1);
+    EXPECT_EQ(p.slot(after), 7u);
+    EXPECT_EQ(p.boxCodes(), (std::vector<int>{660, 660, 660}));
+  }
+  const struct {
+    int command, first, second;
+  } ending[] = {{id::kJoyAPos, 0, 12}, {id::kJoyDPos, 0, -1}, {id::kJoyBtn, 0, 33}, {id::kJoyBtn, 16, 0}};
+  for (const auto& c : ending) {
+    InputScript s;
+    s.call(c.command, {s.integer(c.first), s.integer(c.second)});
+    const int never = s.integer(9);
+    Program p(s.build());
+    p.runToEnd();
+    EXPECT_TRUE(p.ended());
+    EXPECT_EQ(p.slot(never), 0u) << c.command;
+    EXPECT_EQ(p.boxCodes(), (std::vector<int>{660})) << c.command;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The keyboard as a game reads it: keys pressed through SendInput, seen by
+// I@KEYBTN after I@KEYGET and as events by I@KEYGET2.
+#include <gtest/gtest.h>
+
+#include "host/runtime.h"
+#include "tests/input/input_driver.h"
+#include "tests/support/program.h"
+
+using namespace qrt::test;
+using qrt::g_host;
+
+namespace {
+
+constexpr int kDikA = 0x1E, kDikSpace = 0x39;
+
+TEST(Keyboard, KeyDownThenUpThroughKeyBtn) {
+  InputScript s;
+  const int a = s.integer(kDikA), space = s.integer(kDikSpace);
+  s.run(id::kKeyGet);
+  s.wait();
+  s.run(id::kKeyGet);
+  const int aDown = s.call(id::kKeyBtn, {a}), spaceDown = s.call(id::kKeyBtn, {space});
+  s.wait();
+  s.run(id::kKeyGet);
+  const int aUp = s.call(id::kKeyBtn, {a});
+  Program p(s.build());
+  activateMainWindow();
+  ASSERT_TRUE(p.step());
+  pressKey('A');
+  settle();
+  ASSERT_TRUE(p.step());
+  releaseKey('A');
+  settle();
+  p.runToEnd();
+  EXPECT_EQ(p.slot(aDown), 1u);
+  EXPECT_EQ(p.slot(spaceDown), 0u);
+  EXPECT_EQ(p.slot(aUp), 0u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+TEST(Keyboard, BufferedGivesDownThenUpThenNothing) {
+  InputScript s;
+  const int zero = s.integer(0), one = s.integer(1), two = s.integer(2);
+  s.run(id::kKeyGet2);
+  s.wait();
+  s.run(id::kKeyGet2);
+  const int firstKey = s.call(id::kKeyBtn2, {zero}), firstKind = s.call(id::kKeyBtn2, {one});
+  const int firstTime = s.call(id::kKeyBtn2, {two});
+  s.run(id::kKeyGet2);
+  const int secondKey = s.call(id::kKeyBtn2, {zero}), secondKind = s.call(id::kKeyBtn2, {one});
+  s.run(id::kKeyGet2);
+  const int thirdKey = s.call(id::kKeyBtn2, {zero}), thirdKind = s.call(id::kKeyBtn2, {one});
+  const int thirdTime = s.call(id::kKeyBtn2, {two});
+  Program p(s.build());
+  activateMainWindow();
+  ASSERT_TRUE(p.step());
+  tapKey('A');
+  p.runToEnd();
+  EXPECT_EQ(p.slot(firstKey), static_cast<uint32_t>(kDikA));
+  EXPECT_EQ(p.slot(firstKind), 1u);
+  EXPECT_NE(p.slot(firstTime), 0u);
+  EXPECT_EQ(p.slot(secondKey), static_cast<uint32_t>(kDikA));
+  EXPECT_EQ(p.slot(secondKind), 2u);
+  EXPECT_EQ(p.slot(thirdKey), 0u);
+  EXPECT_EQ(p.slot(thirdKind), 0u);
+  EXPECT_EQ(p.slot(thirdTime), 0u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+// One device cannot give both forms: switching makes a new one, and the
+// events the old one held are gone.
+TEST(Keyboard, SwitchingFormsReplacesTheDevice) {
+  InputScript s;
+  const int zero = s.integer(0), a = s.integer(kDikA);
+  s.run(id::kKeyGet2);
+  s.wait();
+  s.run(id::kKeyGet);
+  const int held = s.call(id::kKeyBtn, {a});
+  s.run(id::kKeyGet2);
+  const int lost = s.call(id::kKeyBtn2, {zero});
+  s.wait();
+  s.run(id::kKeyGet2);
+  const int fresh = s.call(id::kKeyBtn2, {zero});
+  Program p(s.build());
+  activateMainWindow();
+  ASSERT_TRUE(p.step());
+  tapKey('A');
+  ASSERT_TRUE(p.step());
+  tapKey(VK_SPACE);
+  p.runToEnd();
+  EXPECT_EQ(p.slot(held), 0u);
+  EXPECT_EQ(p.slot(lost), 0u);
+  EXPECT_EQ(p.slot(fresh), static_cast<uint32_t>(kDikSpace));
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+// While another application is active the keys read as up, unless the
+// script asked for background input.
+TEST(Keyboard, RefusedWhileInactiveUnlessBackgroundModeTwo) {
+  InputScript s;
+  const int a = s.integer(kDikA);
+  s.run(id::kKeyGet);
+  s.wait();
+  int seen[3];
+  for (int& slot : seen) {
+    s.run(id::kKeyGet);
+    slot = s.call(id::kKeyBtn, {a});
+    s.wait();
+  }
+  Program p(s.build());
+  activateMainWindow();
+  ASSERT_TRUE(p.step());
+  SendMessageW(g_host.window, WM_ACTIVATEAPP, FALSE, 0);
+  ASSERT_EQ(g_host.rt.active, 0);
+  pressKey('A');
+  settle();
+  for (int mode = 0; mode < 3; ++mode) {
+    g_host.rt.background = static_cast<uint8_t>(mode);
+    ASSERT_TRUE(p.step());
+  }
+  releaseKey('A');
+  settle();
+  g_host.rt.background = 0;
+  EXPECT_EQ(p.slot(seen[0]), 0u);
+  EXPECT_EQ(p.slot(seen[1]), 0u);
+  EXPECT_EQ(p.slot(seen[2]), 1u);
+}
+
+// A bad key code or item is a parameter error naming the command; its
+// failure value ends the program.
+TEST(Keyboard, BadKeyCodeOrItemEndsTheProgram) {
+  const struct {
+    int command, argument;
+    const char* name;
+  } cases[] = {{id::kKeyBtn, 256, "I@KEYBTN"}, {id::kKeyBtn, -1, "I@KEYBTN"}, {id::kKeyBtn2, 3, "I@KEYBTN2"}};
+  for (const auto& c : cases) {
+    InputScript s;
+    const int edge = s.call(id::kKeyBtn, {s.integer(255)});
+    s.call(c.command, {s.integer(c.argument)});
+    const int never = s.integer(9);
+    Program p(s.build());
+    p.runToEnd();
+    EXPECT_TRUE(p.ended());
+    EXPECT_EQ(p.slot(edge), 0u);
+    EXPECT_EQ(p.slot(never), 0u) << c.name;
+    ASSERT_EQ(p.boxCodes(), (std::vector<int>{660})) << c.name;
+    EXPECT_NE(p.boxes()[0].text.find(c.name), std::string::npos);
+  }
+}
+
+}  // namespace
