@@ -28,7 +28,20 @@ std::vector<uint8_t> InputScript::build() {
 
 namespace {
 
+// Keys of the editing and arrow block come with the extended flag, as from
+// a keyboard; without it their scan codes are the number pad's.
+bool isExtended(WORD vk) {
+  switch (vk) {
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+    case VK_INSERT: case VK_DELETE: case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void sendKey(WORD vk, DWORD flags) {
+  if (isExtended(vk)) flags |= KEYEVENTF_EXTENDEDKEY;
   INPUT in{};
   in.type = INPUT_KEYBOARD;
   // Both: the window's messages want the virtual key, DirectInput the scan

@@ -1,0 +1,92 @@
+// The demo's controls, played: arrow keys and the mouse move the sprite.
+#include <gtest/gtest.h>
+
+#include "host/runtime.h"
+#include "tests/input/input_driver.h"
+#include "tests/support/program.h"
+#include "tools/mkdemo/demo_input.h"
+
+using namespace qrt::test;
+using namespace qrt::img;
+using qrt::g_host;
+
+namespace {
+
+constexpr int kSetup = 1;
+
+struct Demo {
+  std::vector<uint8_t> image;
+  qrt::demo::Player player;
+};
+
+// G@SETUP 640 x 480 in a window, then every frame: the controls, S@WAIT.
+Demo controlsOnly() {
+  ImageBuilder b;
+  Routine& m = b.main();
+  const int w = m.slot(), h = m.slot(), depth = m.slot(), window = m.slot(), screen = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(w, 640);
+    x.storeImm(h, 480);
+    x.storeImm(depth, 32);
+    x.storeImm(window, 1);
+    x.next();
+  });
+  m.builtin(kSetup, screen, {w, h, depth, window});
+  const qrt::demo::Player p = qrt::demo::declarePlayer(m, 100, 200);
+  Label frame = m.here();
+  qrt::demo::movePlayer(m, p, {.width = 640, .height = 480, .spriteSize = 32});
+  m.builtin(id::kWait, 0);
+  m.native([&](X86& x) { x.next(frame); });
+  return {b.build(), p};
+}
+
+TEST(DemoControls, ArrowKeysAndTheMouseMoveTheSprite) {
+  Demo demo = controlsOnly();
+  Program p(demo.image);
+  activateMainWindow();
+  ASSERT_TRUE(p.step());  // G@SETUP
+  const POINT inside = [] {
+    POINT pt{320, 240};
+    ClientToScreen(g_host.window, &pt);
+    return pt;
+  }();
+  SetCursorPos(inside.x, inside.y);
+  settle();
+  ASSERT_TRUE(p.step());
+  EXPECT_EQ(p.slot(demo.player.x), 100u);
+  EXPECT_EQ(p.slot(demo.player.y), 200u);
+
+  pressKey(VK_RIGHT);
+  settle();
+  ASSERT_TRUE(p.step());
+  ASSERT_TRUE(p.step());
+  releaseKey(VK_RIGHT);
+  pressKey(VK_UP);
+  settle();
+  ASSERT_TRUE(p.step());
+  releaseKey(VK_UP);
+  settle();
+  ASSERT_TRUE(p.step());
+  EXPECT_EQ(p.slot(demo.player.x), 108u);
+  EXPECT_EQ(p.slot(demo.player.y), 196u);
+
+  // Held left button: the sprite's centre is at the cursor.
+  mouseButton(MOUSEEVENTF_LEFTDOWN);
+  settle();
+  ASSERT_TRUE(p.step());
+  mouseButton(MOUSEEVENTF_LEFTUP);
+  settle();
+  EXPECT_EQ(p.slot(demo.player.x), 320u - 16);
+  EXPECT_EQ(p.slot(demo.player.y), 240u - 16);
+
+  // Held against the edge, it stays on the screen.
+  pressKey(VK_LEFT);
+  settle();
+  for (int i = 0; i < 90; ++i) ASSERT_TRUE(p.step());
+  releaseKey(VK_LEFT);
+  settle();
+  EXPECT_EQ(p.slot(demo.player.x), 0u);
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+}  // namespace
