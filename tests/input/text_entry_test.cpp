@@ -185,6 +185,22 @@ TEST_F(EditLine, ImeResultLongerThanTheMaximumIsNotInserted) {
   EXPECT_EQ(text().caret, 5u);
 }
 
+// IME text sizes the buffer to the text and its NUL; a character typed
+// after it needs room for one more byte and its NUL.
+TEST_F(EditLine, TypingAfterImeTextThatFilledTheBufferGrowsIt) {
+  text().editMode = 1;
+  commit(L"かな");
+  ASSERT_EQ(editText(), kKana);
+  type("x");
+  key(VK_HOME);
+  tapKey(VK_INSERT);
+  type("y");
+  EXPECT_EQ(editText(), "y" + kKana + "x");
+  EXPECT_GT(text().edit.capacity, text().edit.length);
+  EXPECT_EQ(text().edit.data[text().edit.length], '\0');
+  tapKey(VK_INSERT);  // the toggle outlives the test
+}
+
 TEST_F(EditLine, ImeResultOutsideEditModeStaysInTheResultBuffer) {
   type("a");
   commit(L"かな");
