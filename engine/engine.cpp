@@ -331,6 +331,7 @@ bool engineStep(EngineState& e) {
   if (!e.started) {
     ShowWindow(g_host.window, SW_SHOW);
     e.started = 1;
+    if (e.imageSize < 8) raiseError(601);  // not even a routine table
     if (e.imageSize < 8 || !enterMain(e)) {
       e.running = 0;
       return false;
