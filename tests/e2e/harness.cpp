@@ -1,0 +1,283 @@
+#include "tests/e2e/harness.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "host/cp932.h"
+
+namespace qrt::e2e {
+
+namespace {
+
+constexpr UINT kSendTimeoutMs = 2000;
+
+std::wstring className(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+// Other processes' windows are read by message, with a time-out, so a game
+// stuck outside its message loop cannot hang the test.
+std::wstring windowText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+    return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+    return {};
+  text.resize(std::min<size_t>(copied, length));
+  return text;
+}
+
+// The message of a box is its one static control that is not the icon.
+BOOL CALLBACK findMessage(HWND child, LPARAM param) {
+  if (_wcsicmp(className(child).c_str(), L"Static") != 0) return TRUE;
+  if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return TRUE;
+  *reinterpret_cast<std::wstring*>(param) = windowText(child);
+  return FALSE;
+}
+
+std::wstring boxMessage(HWND box) {
+  std::wstring text;
+  EnumChildWindows(box, findMessage, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+struct WindowSearch {
+  DWORD processId;
+  bool boxes;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK findWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  if ((className(window) == L"#32770") == search->boxes) search->found.push_back(window);
+  return TRUE;
+}
+
+// The game's visible top-level windows: its boxes, or all its other windows.
+std::vector<HWND> topWindowsOf(DWORD processId, bool boxes) {
+  WindowSearch search{processId, boxes, {}};
+  EnumWindows(findWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct ButtonSearch {
+  std::vector<int> shown;  // ids of the buttons the player can see
+  int marked = 0;          // the one drawn as the default
+};
+
+BOOL CALLBACK findButton(HWND child, LPARAM param) {
+  auto* search = reinterpret_cast<ButtonSearch*>(param);
+  if (_wcsicmp(className(child).c_str(), L"Button") != 0 || !IsWindowVisible(child)) return TRUE;
+  const int id = GetDlgCtrlID(child);
+  search->shown.push_back(id);
+  if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) search->marked = id;
+  return TRUE;
+}
+
+// The button Enter would press. Some box implementations keep every button
+// of every kind and hide the ones not asked for, so only shown ones count.
+int defaultButton(HWND box) {
+  ButtonSearch search;
+  EnumChildWindows(box, findButton, reinterpret_cast<LPARAM>(&search));
+  if (search.marked) return search.marked;
+  DWORD_PTR id = 0;
+  if (SendMessageTimeoutW(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &id) &&
+      HIWORD(id) == DC_HASDEFID &&
+      std::find(search.shown.begin(), search.shown.end(), LOWORD(id)) != search.shown.end())
+    return LOWORD(id);
+  return search.shown.empty() ? IDOK : search.shown.front();
+}
+
+// Waits a little while handling messages sent to this thread's own windows,
+// so a game that sends them (activation changes) never waits on the test.
+void pause(HANDLE process, DWORD ms) {
+  MsgWaitForMultipleObjects(1, &process, FALSE, ms, QS_ALLINPUT);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+std::string lastErrorText(const char* what) {
+  return std::string(what) + " failed, error " + std::to_string(GetLastError());
+}
+
+std::wstring folderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+}  // namespace
+
+GameRun::GameRun(const std::wstring& exePath, const RunOptions& options) : options_(options) {
+  std::wstring commandLine = L"\"" + exePath + L"\"";
+  if (!options_.arguments.empty()) commandLine += L" " + options_.arguments;
+  std::wstring folder = options_.workingFolder.empty() ? folderOf(exePath) : options_.workingFolder;
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  startTick_ = GetTickCount();
+  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    result_.error = lastErrorText("CreateProcess");
+    return;
+  }
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  processId_ = info.dwProcessId;
+  result_.started = true;
+}
+
+GameRun::~GameRun() {
+  if (!process_) return;
+  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) kill();
+  CloseHandle(process_);
+}
+
+void GameRun::answerBox(HWND box) {
+  Box seen;
+  seen.title = narrow932(windowText(box).c_str());
+  seen.text = narrow932(boxMessage(box).c_str());
+  int button = options_.answer ? options_.answer(seen) : 0;
+  if (button == 0) button = defaultButton(box);
+  seen.button = button;
+  // The box's own handling of a click on the button: it ends the dialog
+  // whether or not the box is the active window.
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+  result_.boxes.push_back(std::move(seen));
+  answered_.push_back(box);
+}
+
+bool GameRun::poll() {
+  if (!process_) return false;
+  answered_.erase(std::remove_if(answered_.begin(), answered_.end(),
+                                 [](HWND box) { return !IsWindow(box); }),
+                  answered_.end());
+  for (HWND box : topWindowsOf(processId_, true)) {
+    if (std::find(answered_.begin(), answered_.end(), box) == answered_.end()) answerBox(box);
+  }
+  return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool GameRun::waitForWindow(int timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (poll()) {
+    if (!topWindowsOf(processId_, false).empty()) return true;
+    if (GetTickCount() - start > static_cast<DWORD>(timeoutMs)) return false;
+    pause(process_, 10);
+  }
+  return false;
+}
+
+RunResult GameRun::finish() {
+  if (!process_) return result_;
+  while (poll()) {
+    if (GetTickCount() - startTick_ > static_cast<DWORD>(options_.timeoutMs)) {
+      kill();
+      result_.timedOut = true;
+      break;
+    }
+    pause(process_, 10);
+  }
+  GetExitCodeProcess(process_, &result_.exitCode);
+  return result_;
+}
+
+void GameRun::kill() {
+  if (!process_) return;
+  TerminateProcess(process_, 0xDEAD);
+  WaitForSingleObject(process_, 5000);
+}
+
+RunResult runGame(const std::wstring& exePath, const RunOptions& options) {
+  GameRun run(exePath, options);
+  return run.finish();
+}
+
+RunResult runGame(const std::wstring& exePath, int timeoutMs) {
+  RunOptions options;
+  options.timeoutMs = timeoutMs;
+  return runGame(exePath, options);
+}
+
+std::wstring hostFile(const std::string& unixPath) {
+  // Wine's own mapping knows the prefix's drive letters; on Windows the
+  // path is already a Windows path.
+  using ToDos = WCHAR*(CDECL*)(const char*);
+  auto toDos = reinterpret_cast<ToDos>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
+  if (toDos && !unixPath.empty() && unixPath[0] == '/') {
+    if (WCHAR* dos = toDos(unixPath.c_str())) {
+      std::wstring path = dos;
+      HeapFree(GetProcessHeap(), 0, dos);
+      return path;
+    }
+  }
+  std::wstring path(unixPath.begin(), unixPath.end());
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+namespace {
+
+void removeTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        removeTree(path);
+      else
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+ScratchFolder::ScratchFolder(const std::string& name) {
+  const std::wstring root = L"C:\\qrt-tests";
+  CreateDirectoryW(root.c_str(), nullptr);
+  path_ = root + L"\\" + std::wstring(name.begin(), name.end());
+  removeTree(path_);
+  if (!CreateDirectoryW(path_.c_str(), nullptr))
+    throw std::runtime_error("cannot make a fresh C:\\qrt-tests\\" + name + " (a game still running there?)");
+}
+
+std::wstring ScratchFolder::copyIn(const std::wstring& source, const std::wstring& as) {
+  const std::wstring name = as.empty() ? source.substr(source.find_last_of(L"\\/") + 1) : as;
+  const std::wstring target = file(name);
+  if (!CopyFileW(source.c_str(), target.c_str(), FALSE))
+    throw std::runtime_error(lastErrorText("copying a file into the scratch folder"));
+  return target;
+}
+
+std::string utf8FromCp932(const std::string& text) {
+  const std::wstring wide = widen932(text.c_str(), static_cast<int>(text.size()));
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+}  // namespace qrt::e2e

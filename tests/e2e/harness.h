@@ -1,0 +1,104 @@
+// Runs a game executable as a player would and watches its message boxes.
+//
+//   qrt::e2e::ScratchFolder dir("single_instance");
+//   std::wstring game = dir.copyIn(hostFile(QRT_SOME_GAME));
+//   qrt::e2e::RunResult r = qrt::e2e::runGame(game, 10000);
+//   EXPECT_EQ(r.exitCode, 0u);
+//   ASSERT_EQ(r.boxes.size(), 1u);
+//   EXPECT_EQ(r.boxes[0].text, catalogueText);   // cp932, byte for byte
+//
+// The test program is a Windows program itself, so the game is started with
+// CreateProcess and its boxes (dialog class #32770 owned by the game's
+// process) are read and answered from here. Every box is answered with its
+// default button unless RunOptions::answer says otherwise.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qrt::e2e {
+
+struct Box {
+  std::string title;  // cp932
+  std::string text;   // cp932; lines separated by "\n" as the game wrote them
+  int button = 0;     // the button pressed (IDOK, IDYES, ...)
+};
+
+struct RunResult {
+  bool started = false;      // false: CreateProcess failed, see error
+  DWORD exitCode = 0;
+  bool timedOut = false;     // the game was killed after the time-out
+  std::vector<Box> boxes;    // in the order they appeared
+  std::string error;
+};
+
+struct RunOptions {
+  std::wstring arguments;        // the command line after the program name
+  std::wstring workingFolder;    // default: the executable's folder
+  int timeoutMs = 30000;
+  // Called for each new box before it is answered; returns the button to
+  // press, or 0 for the box's default button.
+  std::function<int(const Box&)> answer;
+};
+
+// A game process being watched. The destructor kills a game still running.
+class GameRun {
+ public:
+  GameRun(const std::wstring& exePath, const RunOptions& options);
+  ~GameRun();
+  GameRun(const GameRun&) = delete;
+  GameRun& operator=(const GameRun&) = delete;
+
+  bool started() const { return process_ != nullptr; }
+  DWORD processId() const { return processId_; }
+
+  // Reads and answers the boxes showing now; false once the game has ended.
+  bool poll();
+  // Polls until a visible window of the game other than a box exists.
+  bool waitForWindow(int timeoutMs);
+  // Polls until the game ends or the time-out since its start passes (then
+  // kills it), and returns what was seen.
+  RunResult finish();
+  void kill();
+
+  const std::vector<Box>& boxes() const { return result_.boxes; }
+
+ private:
+  void answerBox(HWND box);
+
+  HANDLE process_ = nullptr;
+  DWORD processId_ = 0;
+  DWORD startTick_ = 0;
+  RunOptions options_;
+  RunResult result_;
+  std::vector<HWND> answered_;  // boxes answered that may not have closed yet
+};
+
+RunResult runGame(const std::wstring& exePath, const RunOptions& options);
+RunResult runGame(const std::wstring& exePath, int timeoutMs = 30000);
+
+// A file of the Linux side (a build output) as a Windows path ("Z:\...").
+std::wstring hostFile(const std::string& unixPath);
+
+// An empty folder C:\qrt-tests\<name> on the prefix's own drive: the runtime
+// makes its data folder "\QRT" at the root of the current drive, which must
+// be the prefix's C:, not the host's root.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& name);
+  const std::wstring& path() const { return path_; }
+  // Copies a file in (under its own name unless `as` is given); returns the
+  // copy's full path.
+  std::wstring copyIn(const std::wstring& source, const std::wstring& as = L"");
+  std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+// Box texts as UTF-8 for people reading a log.
+std::string utf8FromCp932(const std::string& text);
+
+}  // namespace qrt::e2e
