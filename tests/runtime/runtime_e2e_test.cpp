@@ -1,0 +1,133 @@
+// Game executables run as a player runs them: start, stepping, boxes, end.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/catalogue.h"
+#include "host/errors.h"
+#include "tests/e2e/harness.h"
+#include "tools/imagebuilder/image_builder.h"
+
+using namespace qrt::img;
+using qrt::e2e::RunResult;
+using qrt::e2e::ScratchFolder;
+
+namespace {
+
+constexpr int kSWait = 141;
+
+std::vector<uint8_t> runtimeBytes() { return readFile(qrt::e2e::hostFile(QRT_RUNTIME_EXE)); }
+
+// Writes runtime + image as `name` into the folder; returns its path.
+std::wstring makeGame(ScratchFolder& dir, const std::wstring& name, const std::vector<uint8_t>& image) {
+  std::wstring path = dir.file(name);
+  writeFile(path, linkGame(runtimeBytes(), image));
+  return path;
+}
+
+// A program that hands control back to the message loop `frames` times
+// (0 = for ever) and then ends.
+std::vector<uint8_t> waitingProgram(uint32_t frames, bool singleInstance = false) {
+  ImageBuilder b;
+  b.setSingleInstance(singleInstance);
+  Routine& m = b.main();
+  int left = m.slot();
+  Label loop = m.label();
+  m.native([&](X86& x) {
+    x.storeImm(left, frames);
+    x.next();
+  });
+  m.bind(loop);
+  m.builtin(kSWait, 0, {});
+  m.native([&](X86& x) {
+    Label again = m.label();
+    x.load(EAX, left);
+    x.dec(EAX);
+    x.store(left, EAX);
+    x.jcc(Cond::NE, again);
+    x.next();
+    x.bind(again);
+    x.next(loop);
+  });
+  m.end();
+  return b.build();
+}
+
+TEST(Runtime, AProgramThatEndsClosesItsWindowWithExitCodeZero) {
+  ScratchFolder dir("normal_end");
+  // 200 yields: the program only gets there if its window became the
+  // active one, since an inactive program is not stepped.
+  RunResult r = qrt::e2e::runGame(makeGame(dir, L"game.exe", waitingProgram(200)), 20000);
+  ASSERT_TRUE(r.started) << r.error;
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_TRUE(r.boxes.empty());
+}
+
+TEST(Runtime, TheRuntimeAloneCarriesNoImageAndEndsSilently) {
+  ScratchFolder dir("no_image");
+  std::wstring exe = dir.copyIn(qrt::e2e::hostFile(QRT_RUNTIME_EXE), L"bare.exe");
+  RunResult r = qrt::e2e::runGame(exe, 20000);
+  ASSERT_TRUE(r.started) << r.error;
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_TRUE(r.boxes.empty());
+}
+
+TEST(Runtime, ABadImageShowsTheInternalErrorBox) {
+  ScratchFolder dir("bad_image");
+  ImageBuilder b;
+  b.main().op(5);
+  RunResult r = qrt::e2e::runGame(makeGame(dir, L"bad.exe", b.build()), 20000);
+  ASSERT_TRUE(r.started) << r.error;
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0u);
+  ASSERT_EQ(r.boxes.size(), 1u);
+  EXPECT_EQ(r.boxes[0].title, qrt::kErrorTitle);
+  EXPECT_EQ(r.boxes[0].text, qrt::runtimeMessage(601));
+}
+
+TEST(Runtime, SingleInstanceFlagAllowsOneCopyPerPath) {
+  ScratchFolder dir("single_instance");
+  std::vector<uint8_t> image = waitingProgram(0, true);
+  std::wstring first = makeGame(dir, L"one.exe", image);
+  std::wstring elsewhere = makeGame(dir, L"two.exe", image);
+
+  qrt::e2e::RunOptions keepRunning;
+  keepRunning.timeoutMs = 30000;
+  qrt::e2e::GameRun running(first, keepRunning);
+  ASSERT_TRUE(running.started());
+  ASSERT_TRUE(running.waitForWindow(15000));
+
+  // A second start of the same path ends at once, silently.
+  RunResult second = qrt::e2e::runGame(first, 15000);
+  ASSERT_TRUE(second.started) << second.error;
+  EXPECT_FALSE(second.timedOut);
+  EXPECT_EQ(second.exitCode, 0u);
+  EXPECT_TRUE(second.boxes.empty());
+
+  // The same program under another path is not affected.
+  qrt::e2e::GameRun other(elsewhere, keepRunning);
+  ASSERT_TRUE(other.started());
+  EXPECT_TRUE(other.waitForWindow(15000));
+  other.kill();
+
+  // And the first copy is still running.
+  EXPECT_TRUE(running.poll());
+  running.kill();
+}
+
+TEST(Runtime, FlagBytesOtherThan0x80AllowSeveralCopies) {
+  ScratchFolder dir("several_copies");
+  std::wstring game = makeGame(dir, L"game.exe", waitingProgram(0, false));
+  qrt::e2e::RunOptions keepRunning;
+  keepRunning.timeoutMs = 30000;
+  qrt::e2e::GameRun a(game, keepRunning);
+  ASSERT_TRUE(a.waitForWindow(15000));
+  qrt::e2e::GameRun b(game, keepRunning);
+  EXPECT_TRUE(b.waitForWindow(15000));
+  EXPECT_TRUE(a.poll());
+  EXPECT_TRUE(b.poll());
+}
+
+}  // namespace
