@@ -1,0 +1,71 @@
+#!/bin/bash
+# Sets up the machine, builds the runtime and the demo, makes the demo game
+# executable from the demo's program image and plays it:
+#   mkdemo demo.qim                              (the demo's program image)
+#   qrtlink link qrtrun.exe demo.qim demo.exe    (image appended to the runtime)
+#   demo.exe
+# On your display when DISPLAY is set, otherwise on the test bed's Xvfb. The
+# demo runs until Escape or the time-out; a screenshot is saved to
+# build/demo.png a few seconds in.
+#   QRT_DEMO_SECONDS   time-out (default 10 on Xvfb, 120 on a display)
+#   QRT_DEMO_SHOT_AT   seconds before the screenshot (default 3)
+#   QRT_BUILD_DIR      build somewhere else than <repo>/build
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${QRT_BUILD_DIR:-$repo/build}
+run="$repo/tools/winebed/wine-run"
+
+"$repo/tools/setup.sh"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
+  --log-level=WARNING
+ninja -C "$build" -j2 qrtrun mkdemo qrtlink boxwatch
+
+export QRT_WINEBED=$build/winebed
+trap '"$repo/tools/winebed/stop" "$QRT_WINEBED"' EXIT
+"$repo/tools/winebed/start" "$QRT_WINEBED"
+source "$repo/tools/winebed/bed.sh"
+winebed_load "$QRT_WINEBED"
+
+if [[ -n ${DISPLAY:-} ]]; then
+  export QRT_DISPLAY=$DISPLAY
+  seconds=${QRT_DEMO_SECONDS:-120}
+else
+  seconds=${QRT_DEMO_SECONDS:-10}
+fi
+shot_display=${QRT_DISPLAY:-$display}
+
+# The game runs from a folder on the prefix's C: drive: the runtime makes its
+# data folder at the root of the current drive.
+demo=$QRT_WINEBED/prefix/drive_c/demo
+rm -rf "$demo"
+mkdir -p "$demo"
+cp "$build/qrtrun.exe" "$demo/"
+cd "$demo"
+"$run" "$build/tools/mkdemo.exe" demo.qim
+"$run" "$build/tools/qrtlink.exe" link qrtrun.exe demo.qim demo.exe
+echo "demo: $demo/demo.exe (${seconds} s on display $shot_display)"
+
+# boxwatch answers any box the game raises and prints it, so an error shows
+# up here instead of waiting for a click nobody can give.
+"$run" "$build/tests/e2e/boxwatch.exe" --timeout $((seconds * 1000)) demo.exe >"$demo/boxwatch.log" &
+game=$!
+sleep "${QRT_DEMO_SHOT_AT:-3}"
+rm -f "$build/demo.png"
+if kill -0 "$game" 2>/dev/null; then
+  # -trim: just the game window, cut out of the empty root window.
+  import -display "$shot_display" -window root -trim +repage "$build/demo.png" 2>/dev/null ||
+    echo "demo: no screenshot (import failed)" >&2
+else
+  echo "demo: the game ended before the screenshot" >&2
+fi
+status=0
+wait "$game" || status=$?
+cat "$demo/boxwatch.log"
+[[ -f $build/demo.png ]] && echo "demo: screenshot in $build/demo.png"
+
+# An interactive demo ends by Escape or by the time-out; a box means an error.
+if grep -q '^BOX' "$demo/boxwatch.log"; then exit 1; fi
+case $status in
+  0 | 124) exit 0 ;;
+  *) exit "$status" ;;
+esac
