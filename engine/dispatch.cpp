@@ -43,7 +43,9 @@ bool dispatchBuiltIn(EngineState& e) {
   e.currentCommand = static_cast<int>(id);
   int32_t value = kCommandTable[id].handler(e);
   e.currentCommand = 0;
-  if (e.exitRequested) return false;
+  // SYSEXIT, or the window went away while the command ran (a box's own
+  // message loop can deliver the close).
+  if (e.exitRequested || !e.running) return false;
   if (resultCheckFails(record.resultCheck, value)) return false;
   if (record.types[0] != kTypeNone) f[resultSlot] = static_cast<uint32_t>(value);
   f[slot::kPc] = pc + size;

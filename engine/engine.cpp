@@ -340,7 +340,9 @@ bool engineStep(EngineState& e) {
     if (!g_host.rt.resume.imageBase) return true;
     e.current = g_host.rt.resume.frame;
   }
+  e.inStep = true;
   int result = qrt_guarded_call(runOps, &e);
+  e.inStep = false;
   if (result == kYielded) return true;
   if (result < 0) raiseError(601);  // a fault inside program code
   e.running = 0;

@@ -62,6 +62,7 @@ struct EngineState {
   uint32_t* current = nullptr;      // current frame (slot 0)
   bool yieldRequested = false;      // set by a command that hands control back
   bool exitRequested = false;       // set by SYSEXIT
+  bool inStep = false;              // inside engineStep: the record must not go away
   int currentCommand = 0;           // id of the command being dispatched
   std::vector<RoutineInfo> routines;
   FramePool* frames = nullptr;

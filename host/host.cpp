@@ -149,8 +149,9 @@ int hostMessageLoop() {
       WaitMessage();  // inactive and not in background mode: frozen
     } else if (g_host.engine && g_host.engine->running == 1) {
       if (!engineStep(*g_host.engine)) {
+        bool windowGone = g_host.shutdownPending;
         hostShutdown();
-        PostMessageW(g_host.window, WM_CLOSE, 0, 0);
+        if (!windowGone) PostMessageW(g_host.window, WM_CLOSE, 0, 0);
       }
     }
     Sleep(0);
@@ -158,6 +159,14 @@ int hostMessageLoop() {
 }
 
 void hostShutdown() {
+  // A command's modal loop (an error box) can deliver WM_DESTROY in the
+  // middle of a step; the records it is using are released once it returns.
+  if (g_host.engine && g_host.engine->inStep) {
+    g_host.engine->running = 0;
+    g_host.shutdownPending = true;
+    return;
+  }
+  g_host.shutdownPending = false;
   if (g_host.engine) {
     releaseEngineState(g_host.engine);
     g_host.engine = nullptr;

@@ -58,6 +58,7 @@ struct HostGlobals {
   CdState* cd = nullptr;
   WaveRegistry* waves = nullptr;
   TimerImeRecord* timerIme = nullptr;
+  bool shutdownPending = false;  // asked for while a step was running
 };
 
 extern HostGlobals g_host;

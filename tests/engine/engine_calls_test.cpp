@@ -1,6 +1,9 @@
 // Calls, returns and the life of a program, through real images.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include "host/runtime.h"
 #include "tests/support/program.h"
 #include "tools/imagebuilder/image_builder.h"
 
@@ -153,6 +156,44 @@ TEST(Program, RunsThroughTheHostLoopAndClosesWithExitCodeZero) {
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.boxes.empty());
+}
+
+// A box's modal loop may deliver the window's close while the command that
+// raised it is still running; the step must finish before anything it uses
+// is released.
+void closeWindowDuringBox() {
+  PostMessageW(qrt::g_host.window, WM_CLOSE, 0, 0);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    DispatchMessageW(&msg);
+  }
+}
+
+TEST(Program, AWindowClosedDuringABoxEndsTheProgramAfterTheCommand) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  int bogus = m.slot(), after = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(bogus, 12345);
+    x.next();
+  });
+  m.builtin(136, 0, {bogus});  // REDIMFREE of an unknown block: box 660, the command returns
+  m.native([&](X86& x) {
+    x.storeImm(after, 1);
+    x.next();
+  });
+  m.builtin(141, 0, {});  // S@WAIT
+  m.end();
+  qrt::test::GameResult r = qrt::test::runGame(b.build(), 10000, closeWindowDuringBox);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0);
+  ASSERT_EQ(r.boxes.size(), 1u);
+  EXPECT_EQ(r.boxes[0].code, 660);
+  EXPECT_EQ(qrt::g_host.engine, nullptr);
 }
 
 }  // namespace

@@ -15,8 +15,12 @@ namespace qrt::test {
 namespace {
 
 std::vector<Box> g_boxes;
+void (*g_onBox)() = nullptr;
 
-void recorder(int code, const char* text) { g_boxes.push_back(Box{code, text}); }
+void recorder(int code, const char* text) {
+  g_boxes.push_back(Box{code, text});
+  if (g_onBox) g_onBox();
+}
 
 // The image in executable memory, as the loader leaves it: the file's bytes
 // followed by a line feed.
@@ -105,13 +109,15 @@ std::vector<int> Program::boxCodes() const {
   return codes;
 }
 
-GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs) {
+GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs, void (*onBox)()) {
   open(file);
+  g_onBox = onBox;
   GameResult result;
   SetPropW(g_host.window, L"qrt.test.timedOut", &result.timedOut);
   SetTimer(g_host.window, 1, static_cast<UINT>(timeoutMs), closeOnTimeout);
   result.exitCode = hostMessageLoop();
   result.boxes = recordedBoxes();
+  g_onBox = nullptr;
   close();
   return result;
 }

@@ -60,7 +60,9 @@ struct GameResult {
 
 // Runs the image through the host's message loop until the program ends and
 // its window closes (or the timeout passes, which closes it).
-GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs = 10000);
+// `onBox`, when given, is called for every box after it is recorded, inside
+// the step that raised it, as a box's own message loop would run.
+GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs = 10000, void (*onBox)() = nullptr);
 
 // Installs the box recorder (done by Program and runGame; tests that raise
 // errors directly call it too).
