@@ -13,6 +13,7 @@
 #include "gfx2d/commands.h"
 #include "host/errors.h"
 #include "input/commands.h"
+#include "system/ime_commands.h"
 
 namespace qrt {
 
@@ -182,20 +183,20 @@ const CommandRow kCommandTable[kCommandCount] = {
     {160, "S@SYSPARM",           "M",         0x000, commandNotBuilt},
     {161, "S@SLEEP",             "NS",        0x000, commandNotBuilt},
     {162, "S@OUTP",              "NSS",       0x000, commandNotBuilt},
-    {163, "S@IMESETMODE",        "NS",        0x400, commandNotBuilt},
-    {164, "S@IMEGETMODE",        "S",         0x000, commandNotBuilt},
-    {165, "S@IMEGETSTR",         "MS",        0x000, commandNotBuilt},
-    {166, "S@IMEGETSTATE",       "SS",        0x000, commandNotBuilt},
-    {167, "S@IMEGETRESULT",      "M",         0x400, commandNotBuilt},
-    {168, "S@IMEGETLIST",        "MS",        0x000, commandNotBuilt},
-    {169, "S@IMESETSELECT",      "NS",        0x000, commandNotBuilt},
-    {170, "S@IMESETEDITMODE",    "NS",        0x400, commandNotBuilt},
-    {171, "S@IMEGETEDITSTR",     "MS",        0x000, commandNotBuilt},
-    {172, "S@IMEGETEDITSTATE",   "SS",        0x000, commandNotBuilt},
-    {173, "S@IMEGETEDITRESULT",  "M",         0x000, commandNotBuilt},
-    {174, "S@IMEGETEDITCOLUMN",  "S",         0x000, commandNotBuilt},
-    {175, "S@KANJICHK",          "SM",        0x000, commandNotBuilt},
-    {176, "S@IMESETEDITLEN",     "NS",        0x000, commandNotBuilt},
+    {163, "S@IMESETMODE",        "NS",        0x400, cmdSImeSetMode},
+    {164, "S@IMEGETMODE",        "S",         0x000, cmdSImeGetMode},
+    {165, "S@IMEGETSTR",         "MS",        0x000, cmdSImeGetStr},
+    {166, "S@IMEGETSTATE",       "SS",        0x000, cmdSImeGetState},
+    {167, "S@IMEGETRESULT",      "M",         0x400, cmdSImeGetResult},
+    {168, "S@IMEGETLIST",        "MS",        0x000, cmdSImeGetList},
+    {169, "S@IMESETSELECT",      "NS",        0x000, cmdSImeSetSelect},
+    {170, "S@IMESETEDITMODE",    "NS",        0x400, cmdSImeSetEditMode},
+    {171, "S@IMEGETEDITSTR",     "MS",        0x000, cmdSImeGetEditStr},
+    {172, "S@IMEGETEDITSTATE",   "SS",        0x000, cmdSImeGetEditState},
+    {173, "S@IMEGETEDITRESULT",  "M",         0x000, cmdSImeGetEditResult},
+    {174, "S@IMEGETEDITCOLUMN",  "S",         0x000, cmdSImeGetEditColumn},
+    {175, "S@KANJICHK",          "SM",        0x000, cmdSKanjiChk},
+    {176, "S@IMESETEDITLEN",     "NS",        0x000, cmdSImeSetEditLen},
     {177, "M@LOAD",              "SM",        0x100, commandNotBuilt},
     {178, "M@PLAY",              "NS",        0x200, commandNotBuilt},
     {179, "M@PAUSE",             "NS",        0x200, commandNotBuilt},
