@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gfx2d/display.h"
@@ -29,6 +30,35 @@ const std::string kKana = "\x82\xa9\x82\xc8";                // かな
 TextEntryState& text() { return g_host.rt.text; }
 std::string editText() { return text().edit.data ? std::string(text().edit.data, text().edit.length) : ""; }
 std::string bytesOf(const qrt::TextBuffer& b) { return b.data ? std::string(b.data, b.length) : ""; }
+
+// A game with a text field: it switches the edit line on and limits it as
+// asked, then arms the IME capture every frame, so the IME's commits are
+// read too.
+struct TextField {
+  bool editMode = false;
+  std::optional<int32_t> maxLength;
+};
+
+std::vector<uint8_t> textFieldGame(const TextField& field) {
+  constexpr int kGetStr = 165, kSetEditMode = 170, kSetEditLen = 176;
+  qrt::img::ImageBuilder b;
+  auto& m = b.main();
+  const int zero = m.slot(), on = m.slot(), most = m.slot(), got = m.slot();
+  m.native([&](qrt::img::X86& x) {
+    x.storeImm(zero, 0);
+    x.storeImm(on, 1);
+    x.storeImm(most, static_cast<uint32_t>(field.maxLength.value_or(0)));
+    x.next();
+  });
+  if (field.editMode) m.builtin(kSetEditMode, 0, {on});
+  if (field.maxLength) m.builtin(kSetEditLen, 0, {most});
+  const auto frame = m.here();
+  m.builtin(kGetStr, got, {zero});
+  m.builtin(id::kWait, 0);
+  m.native([&](qrt::img::X86& x) { x.next(frame); });
+  m.end();
+  return b.build();
+}
 
 // A game that just keeps running: the window is open and handles its
 // messages between steps.
@@ -70,10 +100,9 @@ class EditLine : public ::testing::Test {
     ImmReleaseContext(g_host.window, context);
     run();
   }
-  // The script arms the capture each frame, so the commit is read too.
+  // The game arms the capture each frame, so the commit is read too.
   void commit(const wchar_t* word) {
     compose(word);
-    arm();
     HIMC context = ImmGetContext(g_host.window);
     ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
     ImmReleaseContext(g_host.window, context);
@@ -87,8 +116,14 @@ class EditLine : public ::testing::Test {
     ImmReleaseContext(g_host.window, context);
     settle();
   }
-  // The script asks for the next composition (S@IMEGETSTR 0).
-  void arm() { text().captureState = qrt::kCaptureArmed; }
+  // Replaces the idle game with one that has a text field.
+  void play(const TextField& field) {
+    cancelComposition();
+    program_.reset();
+    program_ = std::make_unique<Program>(textFieldGame(field));
+    activateMainWindow();
+    run();
+  }
 
   std::unique_ptr<Program> program_;
 };
@@ -106,7 +141,7 @@ TEST_F(EditLine, TypingAccumulatesWhileEditModeIsOffAndKeysDoNothing) {
 }
 
 TEST_F(EditLine, DoubleByteCharactersMoveAndGoAsOne) {
-  text().editMode = 1;
+  play({.editMode = true});
   type("a");
   commit(L"亜");
   type("b");
@@ -137,7 +172,7 @@ TEST_F(EditLine, DoubleByteCharactersMoveAndGoAsOne) {
 // Overwrite at first; the Insert key switches to inserting. A typed byte
 // over a double-byte character replaces the whole character.
 TEST_F(EditLine, OverwriteAndInsert) {
-  text().editMode = 1;
+  play({.editMode = true});
   type("abc");
   key(VK_HOME);
   type("x");
@@ -160,7 +195,7 @@ TEST_F(EditLine, OverwriteAndInsert) {
 }
 
 TEST_F(EditLine, EnterCommitsTheLineAndAnEmptyLineGivesLengthZero) {
-  text().editMode = 1;
+  play({.editMode = true});
   type("abc");
   key(VK_RETURN);
   EXPECT_EQ(bytesOf(text().editResult), "abc");
@@ -174,8 +209,7 @@ TEST_F(EditLine, EnterCommitsTheLineAndAnEmptyLineGivesLengthZero) {
 
 // The maximum length limits IME text; the result stays readable.
 TEST_F(EditLine, ImeResultLongerThanTheMaximumIsNotInserted) {
-  text().editMode = 1;
-  text().maxLength = 5;
+  play({.editMode = true, .maxLength = 5});
   type("a");
   commit(L"あいう");
   EXPECT_EQ(editText(), "a");
@@ -188,7 +222,7 @@ TEST_F(EditLine, ImeResultLongerThanTheMaximumIsNotInserted) {
 // IME text sizes the buffer to the text and its NUL; a character typed
 // after it needs room for one more byte and its NUL.
 TEST_F(EditLine, TypingAfterImeTextThatFilledTheBufferGrowsIt) {
-  text().editMode = 1;
+  play({.editMode = true});
   commit(L"かな");
   ASSERT_EQ(editText(), kKana);
   type("x");
@@ -202,6 +236,7 @@ TEST_F(EditLine, TypingAfterImeTextThatFilledTheBufferGrowsIt) {
 }
 
 TEST_F(EditLine, ImeResultOutsideEditModeStaysInTheResultBuffer) {
+  play({});
   type("a");
   commit(L"かな");
   EXPECT_EQ(editText(), "a");
@@ -215,7 +250,7 @@ TEST_F(EditLine, CompositionIsCapturedOnlyWhenArmed) {
   EXPECT_EQ(text().captureState, qrt::kCaptureIdle);
   cancelComposition();
 
-  arm();
+  play({});
   compose(L"かな");
   EXPECT_EQ(text().captureState, qrt::kCaptureDone);
   EXPECT_EQ(bytesOf(text().composition), kKana);
@@ -233,7 +268,7 @@ TEST_F(EditLine, CompositionIsCapturedOnlyWhenArmed) {
 
 // The exit key still closes the game while the edit keys are in use.
 TEST_F(EditLine, ExitKeyClosesTheProgramInEditMode) {
-  text().editMode = 1;
+  play({.editMode = true});
   type("ab");
   HWND window = g_host.window;
   PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
