@@ -100,6 +100,22 @@ int32_t findTargetClause(const TextEntryState& t, const CompositionSnapshot& s) 
   return target;
 }
 
+// Whether the offsets are the clauses of a composition of `length` bytes:
+// from 0 to its end, never going back. The window keeps what each IME
+// message reports, so offsets can be left from an earlier composition
+// (an IME that commits may empty the text without reporting clauses).
+bool offsetsDescribe(const TextBuffer& clauses, uint32_t length) {
+  const uint32_t count = clauses.length / 4;
+  if (count < 2 || offsetAt(clauses, 0) != 0) return false;
+  uint32_t previous = 0;
+  for (uint32_t i = 1; i < count; ++i) {
+    const uint32_t at = offsetAt(clauses, static_cast<int32_t>(i));
+    if (at < previous || at > length) return false;
+    previous = at;
+  }
+  return previous == length;
+}
+
 // Takes what the window captured, once per capture.
 void takeSnapshotIfCaptured() {
   TextEntryState& t = entry();
@@ -117,8 +133,17 @@ void takeSnapshotIfCaptured() {
     s->clauses.length = 0;
     return;
   }
-  const auto offsets = static_cast<int32_t>(s->clauses.length / 4);
-  s->clauseCount = offsets > 0 ? offsets - 1 : 0;
+  // Text without offsets that fit it is one clause: an empty clause in the
+  // middle would end a script's reading before the text after the caret,
+  // and text without clauses would never be shown.
+  if (!offsetsDescribe(s->clauses, s->composition.length)) {
+    const uint32_t whole[2] = {0, s->composition.length};
+    if (s->composition.length == 0 || !s->clauses.assign(reinterpret_cast<const char*>(whole), sizeof whole)) {
+      s->clauses.length = 0;
+      return;
+    }
+  }
+  s->clauseCount = static_cast<int32_t>(s->clauses.length / 4) - 1;
   s->targetClause = findTargetClause(t, *s);
 }
 
@@ -132,15 +157,10 @@ int32_t targetClause() {
   return s ? s->targetClause : 0;
 }
 
-// Clause k (1 ≤ k ≤ the clause count) of the snapshot. Offsets come from
-// the IME; they are kept inside the text whatever it reported.
+// Clause k (1 ≤ k ≤ the clause count) of the snapshot.
 int32_t clauseResult(EngineState& e, int32_t k) {
   const CompositionSnapshot& s = *snapshot();
-  const uint32_t length = s.composition.length;
-  uint32_t begin = offsetAt(s.clauses, k - 1), end = offsetAt(s.clauses, k);
-  if (begin > length) begin = length;
-  if (end > length) end = length;
-  if (end < begin) end = begin;
+  const uint32_t begin = offsetAt(s.clauses, k - 1), end = offsetAt(s.clauses, k);
   return textResult(e, s.composition.data + begin, end - begin);
 }
 

@@ -89,6 +89,44 @@ TEST_F(ImeCommands, ClausesAndTheOneBeingConverted) {
   EXPECT_EQ(value(state[0]), 0);
 }
 
+// The window keeps what each IME message reports; offsets left from an
+// earlier report, or none at all, make the text one clause rather than
+// hiding it.
+TEST_F(ImeCommands, TextWithoutFittingClausesIsOneClause) {
+  ImeScript s;
+  const int zero = s.integer(0), one = s.integer(1), two = s.integer(2);
+  const auto frame = s.here();
+  s.run(ime::kGetStr, {zero});
+  const int clause1 = s.callText(ime::kGetStr, {one});
+  const int clause2 = s.callText(ime::kGetStr, {two});
+  const int state1 = s.call(ime::kGetState, {one});
+  const int state2 = s.call(ime::kGetState, {two});
+  s.wait();
+  s.jump(frame);
+  start(s);
+
+  ASSERT_TRUE(step());   // armed
+  imeReportClauses(kSentence, 1);
+  imeReportText(L"かな");
+  ASSERT_TRUE(step());
+  EXPECT_EQ(text(clause1), kKana);
+  EXPECT_EQ(text(clause2), "");
+  EXPECT_EQ(value(state1), 3);   // its first byte's attribute is still the target's
+  EXPECT_EQ(value(state2), 0);
+
+  ASSERT_TRUE(step());   // armed: the live buffers are cleared
+  imeReportText(L"今日");
+  ASSERT_TRUE(step());
+  EXPECT_EQ(text(clause1), kKyou);
+  EXPECT_EQ(text(clause2), "");
+  EXPECT_EQ(value(state1), 2);
+
+  ASSERT_TRUE(step());
+  imeReportText(L"");
+  ASSERT_TRUE(step());
+  EXPECT_EQ(text(clause1), "");
+}
+
 // The script arms every frame and draws what it reads: a frame in which
 // the IME reported nothing new shows the same composition, and a new
 // report replaces it.

@@ -191,6 +191,17 @@ void imeReportClauses(const std::vector<std::wstring>& clauses, int target) {
                GCS_COMPSTR | GCS_COMPATTR | GCS_COMPCLAUSE | GCS_CURSORPOS);
 }
 
+void imeReportText(const std::wstring& text) {
+  std::vector<BYTE> block(sizeof(CompositionString));
+  CompositionString head{};
+  append(block, text.data(), text.size(), &head.dwCompStrOffset, &head.dwCompStrLen, sizeof(wchar_t));
+  head.dwSize = static_cast<DWORD>(block.size());
+  head.dwCursorPos = static_cast<DWORD>(text.size());
+  std::memcpy(block.data(), &head, sizeof head);
+  replaceBlock(&InputContext::hCompStr, block);
+  SendMessageW(g_host.window, WM_IME_COMPOSITION, text.empty() ? 0 : text.back(), GCS_COMPSTR | GCS_CURSORPOS);
+}
+
 void imeOpenCandidates(const std::vector<std::wstring>& candidates, int selection) {
   const size_t listAt = sizeof(CandidateInfo);
   const size_t header = offsetof(CANDIDATELIST, dwOffset) + candidates.size() * sizeof(DWORD);
@@ -229,9 +240,11 @@ void ImeGame::TearDown() {
   g_host.rt.text = TextEntryState{};
 }
 
-void ImeGame::start(ImeScript& script) {
+void ImeGame::start(ImeScript& script) { start(script.build()); }
+
+void ImeGame::start(const std::vector<uint8_t>& image) {
   program_.reset();   // one game, one window at a time
-  program_ = std::make_unique<Program>(script.build());
+  program_ = std::make_unique<Program>(image);
   activateMainWindow();
 }
 

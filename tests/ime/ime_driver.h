@@ -54,6 +54,9 @@ void imeCancel();
 // converted, 0 for none) written into the input context, then
 // WM_IME_COMPOSITION with the composition, its attributes and clauses.
 void imeReportClauses(const std::vector<std::wstring>& clauses, int target);
+// An IME that reports only the composition's text, without clauses or
+// attributes.
+void imeReportText(const std::wstring& text);
 // The IME opening its candidate window over the given candidates.
 void imeOpenCandidates(const std::vector<std::wstring>& candidates, int selection = 0);
 
@@ -65,6 +68,7 @@ class ImeGame : public ::testing::Test {
   void TearDown() override;
 
   void start(ImeScript& script);
+  void start(const std::vector<uint8_t>& image);
   bool step();                      // lets the window handle its messages, then one engine step
   Program& game() { return *program_; }
   std::string text(int slot) { return program_->text(slot); }
