@@ -133,12 +133,16 @@ void takeSnapshotIfCaptured() {
     s->clauses.length = 0;
     return;
   }
-  // Text without offsets that fit it is one clause: an empty clause in the
-  // middle would end a script's reading before the text after the caret,
-  // and text without clauses would never be shown.
+  // No text is no clause. Text without offsets that fit it is one clause:
+  // an empty clause in the middle would end a script's reading before the
+  // text after the caret, and text without clauses would never be shown.
+  if (s->composition.length == 0) {
+    s->clauses.length = 0;
+    return;
+  }
   if (!offsetsDescribe(s->clauses, s->composition.length)) {
     const uint32_t whole[2] = {0, s->composition.length};
-    if (s->composition.length == 0 || !s->clauses.assign(reinterpret_cast<const char*>(whole), sizeof whole)) {
+    if (!s->clauses.assign(reinterpret_cast<const char*>(whole), sizeof whole)) {
       s->clauses.length = 0;
       return;
     }
