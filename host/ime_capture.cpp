@@ -95,6 +95,13 @@ void captureComposition(TextEntryState& t, HWND window, LPARAM parts) {
   if (context) {
     const Cp932Text composition = toCp932Text(asText(readPart(context, GCS_COMPSTR)));
     if (parts & GCS_COMPSTR) store(t.composition, composition.bytes);
+    // A commit without a new composition string, or a cancel (no parts at
+    // all), ends the composition: none of it may linger for the script.
+    if (!(parts & GCS_COMPSTR) && ((parts & GCS_RESULTSTR) || parts == 0)) {
+      t.composition.length = 0;
+      t.clauses.length = 0;
+      t.attributes.length = 0;
+    }
     if (parts & GCS_COMPCLAUSE) {
       const std::vector<BYTE> raw = readPart(context, GCS_COMPCLAUSE);
       store(t.clauses, clauseBytes(composition, reinterpret_cast<const uint32_t*>(raw.data()),

@@ -65,6 +65,27 @@ TEST_F(ImeCommands, ArmingYieldsUntilACompositionIsCaptured) {
   EXPECT_EQ(entry().captureState, qrt::kCaptureIdle);
 }
 
+// Windows IMEs commonly commit with a result and no new composition string,
+// or cancel with no parts at all; either way the old composition must not
+// stay behind for the script to read.
+TEST_F(ImeCommands, ACommitOrCancelWithoutACompositionStringClearsIt) {
+  for (LPARAM ending : {static_cast<LPARAM>(GCS_RESULTSTR), static_cast<LPARAM>(0)}) {
+    ImeScript s;
+    s.run(ime::kGetStr, {s.integer(0)});
+    s.wait();
+    start(s);
+    ASSERT_TRUE(step());
+    imeReportClauses(kSentence, 1);
+    ASSERT_GT(entry().composition.length, 0u);
+    SendMessageW(g_host.window, WM_IME_COMPOSITION, 0, ending);
+    EXPECT_EQ(entry().composition.length, 0u) << ending;
+    EXPECT_EQ(entry().clauses.length, 0u) << ending;
+    EXPECT_EQ(entry().attributes.length, 0u) << ending;
+    TearDown();
+    SetUp();
+  }
+}
+
 TEST_F(ImeCommands, ClausesAndTheOneBeingConverted) {
   ImeScript s;
   s.run(ime::kGetStr, {s.integer(0)});
