@@ -7,7 +7,9 @@
 // The demo is a game as the script compiler would emit it: native blocks do
 // the arithmetic and the loops, op 3 calls the built-in commands. It draws
 // moving, rotating and blended sprites from the sheet, Japanese and English
-// text and a frame counter, until Escape closes it. With the environment
+// text and a frame counter; the arrow keys or the held left mouse button fly
+// the rocket, and typed (or IME) text goes into a line on the screen, until
+// Escape closes it. With the environment
 // variable QRT_DEMO_SHOT set it saves the screen to demo_shot.png after
 // three seconds and ends by itself (for screenshots without a display).
 #include <cmath>
@@ -19,6 +21,8 @@
 #include <vector>
 
 #include "tools/imagebuilder/image_builder.h"
+#include "tools/mkdemo/demo_edit_line.h"
+#include "tools/mkdemo/demo_input.h"
 
 namespace {
 
@@ -200,8 +204,16 @@ class DemoGame {
     call(kChrClear, 0, {panel, k(0), k(0), k(20)});
     call(kChrColorA, 0, {panel, k(255), k(255), k(255), k(170)});
 
+    // The player's rocket and the text line.
+    const qrt::demo::Player player = qrt::demo::declarePlayer(m_, 320 - 16, 392 - 16);
+    const qrt::demo::EditLine edit = qrt::demo::declareEditLine(m_, {.x = 20, .y = 84});
+    const int lastX = m_.slot();
+
     call(kSysTime, start);
     m_.native([&](X86& x) {
+      x.storeImm(mirror, 0);
+      x.load(EAX, player.x);
+      x.store(lastX, EAX);
       x.storeImm(frames, 0);
       x.storeImm(fps, 0);
       x.storeImm(lastFrames, 0);
@@ -377,28 +389,28 @@ class DemoGame {
     });
     call(kChrCopyC, 0, {star, screen, k(320), k(250), k(0), scale, spin});
 
-    // The rocket flies to and fro along the bottom, mirrored on the way back.
+    // The rocket is the player's: it faces the way it last moved.
+    qrt::demo::movePlayer(m_, player, {.width = 640, .height = 480, .spriteSize = 32});
     m_.native([&](X86& x) {
-      x.load(EAX, t);
-      x.movImm(ECX, 4);
-      x.cdq();
-      x.idiv(ECX);
-      x.movImm(ECX, 1120);
-      x.cdq();
-      x.idiv(ECX);                         // EDX = (t / 4) mod 1120
+      x.load(EAX, player.x);
+      x.cmpSlot(EAX, lastX);
+      Label left = x.label(), done = x.label();
+      x.jcc(Cond::E, done);
+      x.jcc(Cond::L, left);
       x.storeImm(mirror, 0);
-      x.cmpImm(EDX, 560);
-      Label out = x.label();
-      x.jcc(Cond::L, out);
-      x.neg(EDX);
-      x.addImm(EDX, 1120);
+      x.jmp(done);
+      x.bind(left);
       x.storeImm(mirror, 2);
-      x.bind(out);
-      x.addImm(EDX, 40);
-      x.store(cx, EDX);
+      x.bind(done);
+      x.store(lastX, EAX);
+      x.addImm(EAX, 16);
+      x.store(cx, EAX);
+      x.load(EAX, player.y);
+      x.addImm(EAX, 16);
+      x.store(cy, EAX);
       x.next();
     });
-    call(kChrCopyC, 0, {rocket, screen, cx, k(392), mirror, kf(1.5f), kf(0.0f)});
+    call(kChrCopyC, 0, {rocket, screen, cx, cy, mirror, kf(1.0f), kf(0.0f)});
 
     // Panels and text.
     call(kChrRect, 0, {screen, k(8), k(6), k(631), k(71)});
@@ -407,7 +419,7 @@ class DemoGame {
     call(kChrCopy, 0, {panel, screen, k(0), kf(1.0f), kf(0.0f)});
     call(kChrRect, 0, {screen, k(0), k(0), k(639), k(479)});
     call(kPrint, 0, {screen, k(20), k(10), text(kTitle)});
-    call(kPrint, 0, {screen, k(20), k(40), text("Moving, rotating, blended sprites - Esc quits")});
+    call(kPrint, 0, {screen, k(20), k(40), text("Arrow keys or mouse fly the rocket - Esc quits")});
     call(kPrint, 0, {screen, k(300), k(438), text(kJapanese)});
     call(kStr, number, {frames, k(0)});
     m_.join(text("FRAME "), number, counted);
@@ -415,6 +427,7 @@ class DemoGame {
     call(kStr, number, {fps, k(0)});
     m_.join(labelled, number, line);
     call(kPrint, 0, {screen, k(20), k(438), line});
+    qrt::demo::drawEditLine(m_, edit, screen);
 
     // Screenshot mode: after three seconds save the frame (before it is
     // presented: the swap discards the back buffer) and end.
