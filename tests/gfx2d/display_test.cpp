@@ -56,6 +56,33 @@ TEST(Display, WindowModeOtherThanZeroOrOneIsRefusedWithoutADevice) {
   EXPECT_FALSE(displayState().direct3d);
 }
 
+// Mode 256 is mode 0: a full screen of the desktop's size, a pop-up window
+// without its cursor.
+TEST(Display, FullScreenFromTheLowEightBitsOfTheMode) {
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  Script s;
+  int screen = s.call("G@SETUP", {s.integer(width), s.integer(height), s.integer(32), s.integer(256)});
+  s.call("G@CHRCLEAR", {screen, s.integer(0), s.integer(0), s.integer(255)});
+  s.call("S@WAIT");
+  s.call("G@FLIP");
+  Game run(s);
+  ASSERT_TRUE(run.step());
+  ASSERT_TRUE(run.step());
+  DisplayState& d = displayState();
+  EXPECT_EQ(d.windowMode, 0);
+  EXPECT_FALSE(d.present.Windowed);
+  EXPECT_EQ(d.backBufferDesc.Width, static_cast<UINT>(width));
+  EXPECT_EQ(d.backBufferDesc.Height, static_cast<UINT>(height));
+  EXPECT_TRUE(GetWindowLongW(g_host.window, GWL_STYLE) & WS_POPUP);
+  EXPECT_EQ(screenPixels().at(width - 1, height - 1), 0xFF0000FFu);
+  CURSORINFO cursor{sizeof cursor};
+  GetCursorInfo(&cursor);
+  EXPECT_FALSE(cursor.flags & CURSOR_SHOWING);
+  run.runToEnd();
+  EXPECT_TRUE(run.boxCodes().empty());
+  ShowCursor(TRUE);
+}
+
 TEST(Display, OnlyTheLowEightBitsOfTheModeCount) {
   // 257 is window mode 1, so this stays a window the test bed can show.
   Script s;
@@ -134,6 +161,10 @@ TEST(Display, SurfacesSurviveADeviceReset) {
   EXPECT_TRUE(run.boxCodes().empty());
   Pixels screen = screenPixels();
   EXPECT_EQ(screen.boxOf(0xFF0000), (std::vector<int>{10, 10, 17, 17}));
+  int lit = 0;   // the font came back too
+  for (int y = 100; y < 126; ++y)
+    for (int x = 100; x < 130; ++x) lit += (screen.at(x, y) & 0xFF) > 0x80;
+  EXPECT_GT(lit, 10);
   Pixels madePixels = surfacePixels(static_cast<uint32_t>(run.integer(made)));
   EXPECT_EQ(madePixels.at(3, 3), 0u);   // its old green is gone, not stale
   run.runToEnd();
