@@ -145,8 +145,13 @@ int32_t cmdGSetup(EngineState& e) {
   d->viewport = ViewportState{0, 0, width, height, 0.0f, 1.0f};
 
   if (!d->direct3d) {
-    const int32_t made = createDisplay(*d, window);
-    if (made == kFailed) return kFailed;
+    if (createDisplay(*d, window) == kFailed) {
+      // Half a display is none: the requires-setup commands stay refused.
+      d->matrixStack.Reset();
+      d->device.Reset();
+      d->direct3d.Reset();
+      return kFailed;
+    }
   }
   if (!d->screen) return kFailed;
   if (!takeBackBuffer(*d)) return fail(kErrFailed, kSetup);
