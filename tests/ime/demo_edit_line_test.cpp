@@ -6,6 +6,7 @@
 #include "host/runtime.h"
 #include "tests/ime/ime_driver.h"
 #include "tests/input/input_driver.h"
+#include "tests/support/scripts.h"
 #include "tools/mkdemo/demo_edit_line.h"
 
 using namespace qrt::test;
@@ -13,7 +14,7 @@ using namespace qrt::img;
 
 namespace {
 
-constexpr int kSetup = 1, kFlip = 9;
+constexpr int kFlip = 9;
 
 struct Demo {
   std::vector<uint8_t> image;
@@ -24,15 +25,7 @@ struct Demo {
 Demo textFieldOnly() {
   ImageBuilder b;
   Routine& m = b.main();
-  const int w = m.slot(), h = m.slot(), depth = m.slot(), window = m.slot(), screen = m.slot();
-  m.native([&](X86& x) {
-    x.storeImm(w, 640);
-    x.storeImm(h, 480);
-    x.storeImm(depth, 32);
-    x.storeImm(window, 1);
-    x.next();
-  });
-  m.builtin(kSetup, screen, {w, h, depth, window});
+  const int screen = setUpWindow(m);
   const qrt::demo::EditLine field = qrt::demo::declareEditLine(m, {.x = 20, .y = 84, .maxLength = 8});
   Label frame = m.here();
   qrt::demo::drawEditLine(m, field, screen);

@@ -3,6 +3,7 @@
 
 #include "host/runtime.h"
 #include "tests/input/input_driver.h"
+#include "tests/support/scripts.h"
 #include "tests/support/program.h"
 #include "tools/mkdemo/demo_input.h"
 
@@ -12,7 +13,6 @@ using qrt::g_host;
 
 namespace {
 
-constexpr int kSetup = 1;
 
 struct Demo {
   std::vector<uint8_t> image;
@@ -23,15 +23,7 @@ struct Demo {
 Demo controlsOnly() {
   ImageBuilder b;
   Routine& m = b.main();
-  const int w = m.slot(), h = m.slot(), depth = m.slot(), window = m.slot(), screen = m.slot();
-  m.native([&](X86& x) {
-    x.storeImm(w, 640);
-    x.storeImm(h, 480);
-    x.storeImm(depth, 32);
-    x.storeImm(window, 1);
-    x.next();
-  });
-  m.builtin(kSetup, screen, {w, h, depth, window});
+  setUpWindow(m);
   const qrt::demo::Player p = qrt::demo::declarePlayer(m, 100, 200);
   Label frame = m.here();
   qrt::demo::movePlayer(m, p, {.width = 640, .height = 480, .spriteSize = 32});
