@@ -110,6 +110,16 @@ int main() {
   double plainLoop = plainRate(n, [](uint32_t i) { g_sink = static_cast<int>(i); });
   print({"native block (count and branch)", nativeRate, plainLoop});
 
+  {  // 100 blocks in a row that only store the next pc, then the counting block
+    const uint32_t rounds = n / 100;
+    double t = runImage(loopImage(rounds, none, [](Routine& m) {
+      for (int i = 0; i < 100; ++i) m.native([](X86& x) { x.next(); });
+    }));
+    double rate = 101.0 * rounds / t;
+    print({"native block (one store each)", rate,
+           plainRate(n, [](uint32_t i) { g_sink = static_cast<int>(i); })});
+  }
+
   auto net = [&](double seconds, uint32_t count) { return count / (seconds - tNative * count / n); };
 
   {  // FUNC call and return with two arguments
