@@ -115,17 +115,11 @@ bool enterMain(EngineState& e) {
 
 // Op 1.
 bool callFunction(EngineState& e, uint32_t* f, uint32_t pc) {
-  if (!fits(e, pc, 12)) return fail601();
-  uint32_t number = wordAt(e, pc + 4);
-  uint32_t resultSlot = wordAt(e, pc + 8);
-  RoutineInfo* r = routineInfo(e, number);
-  if (!r || number == 0 || !r->paramSlotsInFrame) return fail601();
+  uint32_t resultSlot = 0;
+  RoutineInfo* r = checkCallOp(e, f, pc, &resultSlot);
+  if (!r) return false;
+  if (!r->paramSlotsInFrame) return fail601();
   auto k = static_cast<uint32_t>(r->paramCount);
-  if (!fits(e, pc, 12 + 4ull * k)) return fail601();
-  auto callerSlots = static_cast<uint32_t>(frameSlotCount(f));
-  if (resultSlot >= callerSlots) return fail601();
-  for (uint32_t j = 0; j < k; ++j)
-    if (wordAt(e, pc + 12 + 4 * j) >= callerSlots) return fail601();
 
   uint32_t* frame = allocateFrame(e.frames, r->slotCount);
   if (!frame) {

@@ -54,18 +54,12 @@ void* cachedModule(const char* dllName) {
 }
 
 bool callExternal(EngineState& e, uint32_t* f, uint32_t pc) {
-  if (!fits(e, pc, 12)) return fail601();
-  uint32_t number = wordAt(e, pc + 4);
-  uint32_t resultSlot = wordAt(e, pc + 8);
-  RoutineInfo* info = routineInfo(e, number);
-  if (!info || number == 0 || info->paramCount > kMaxArguments) return fail601();
+  uint32_t resultSlot = 0;
+  RoutineInfo* info = checkCallOp(e, f, pc, &resultSlot);
+  if (!info) return false;
+  if (info->paramCount > kMaxArguments) return fail601();
   RoutineInfo& r = *info;
   auto k = static_cast<uint32_t>(r.paramCount);
-  if (!fits(e, pc, 12 + 4ull * k)) return fail601();
-  auto slots = static_cast<uint32_t>(frameSlotCount(f));
-  if (resultSlot >= slots) return fail601();
-  for (uint32_t j = 0; j < k; ++j)
-    if (wordAt(e, pc + 12 + 4 * j) >= slots) return fail601();
 
   if (!r.function) {
     const char* dll = descriptorName(e, r, r.dllNameSlot);

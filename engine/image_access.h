@@ -26,6 +26,12 @@ inline uint32_t wordAt(const EngineState& e, uint32_t offset) { return readWord(
 // when it does not fit (the caller reports 601).
 RoutineInfo* routineInfo(EngineState& e, uint32_t number);
 
+// Checks a call op (1 or 10) at `pc` of frame f: routine number (not the
+// main routine), the op's length for the routine's parameter count, and its
+// result and argument slots against the caller's frame. Returns the routine
+// and its result slot, or nullptr after raising 601.
+RoutineInfo* checkCallOp(EngineState& e, const uint32_t* f, uint32_t pc, uint32_t* resultSlot);
+
 // Raises error 601 and returns false.
 bool fail601();
 

@@ -89,4 +89,19 @@ RoutineInfo* routineInfo(EngineState& e, uint32_t number) {
   return r.valid ? &r : nullptr;
 }
 
+RoutineInfo* checkCallOp(EngineState& e, const uint32_t* f, uint32_t pc, uint32_t* resultSlot) {
+  if (!fits(e, pc, 12)) return fail601(), nullptr;
+  uint32_t number = wordAt(e, pc + 4);
+  *resultSlot = wordAt(e, pc + 8);
+  RoutineInfo* r = routineInfo(e, number);
+  if (!r || number == 0) return fail601(), nullptr;
+  auto k = static_cast<uint32_t>(r->paramCount);
+  if (!fits(e, pc, 12 + 4ull * k)) return fail601(), nullptr;
+  auto slots = static_cast<uint32_t>(frameSlotCount(f));
+  if (*resultSlot >= slots) return fail601(), nullptr;
+  for (uint32_t j = 0; j < k; ++j)
+    if (wordAt(e, pc + 12 + 4 * j) >= slots) return fail601(), nullptr;
+  return r;
+}
+
 }  // namespace qrt
