@@ -2,6 +2,17 @@
         .intel_syntax noprefix
         .text
 
+# Clears the direction flag and empties the x87 stack, keeping the control
+# word (precision and rounding) that was set.
+        .macro reset_fpu
+        cld
+        sub esp, 4
+        fnstcw WORD PTR [esp]
+        fninit
+        fldcw WORD PTR [esp]
+        add esp, 4
+        .endm
+
 # int qrt_guarded_call(int (*fn)(void*), void* arg)
 # The exception registration record on the stack is
 #   [esp+0] previous record, [esp+4] handler, [esp+8] saved ebp.
@@ -35,12 +46,7 @@ guard_unlink:
         .def _qrt_fault_landing; .scl 2; .type 32; .endef
 _qrt_fault_landing:
         mov ebp, DWORD PTR [esp+8]
-        cld
-        sub esp, 4
-        fnstcw WORD PTR [esp]
-        fninit
-        fldcw WORD PTR [esp]
-        add esp, 4
+        reset_fpu
         mov eax, -1
         jmp guard_unlink
 
@@ -64,12 +70,7 @@ push_next:
 do_call:
         call DWORD PTR [ebp+8]
         lea esp, [ebp-12]
-        cld
-        sub esp, 4
-        fnstcw WORD PTR [esp]
-        fninit
-        fldcw WORD PTR [esp]
-        add esp, 4
+        reset_fpu
         pop edi
         pop esi
         pop ebx

@@ -53,6 +53,13 @@ void enterExecutableFolder(const std::string& path) {
   SetCurrentDirectoryW(wide.c_str());
 }
 
+template <typename Record>
+void release(Record*& record, void (*releaseRecord)(Record*)) {
+  if (!record) return;
+  releaseRecord(record);
+  record = nullptr;
+}
+
 bool honourSingleInstance(const char* path) {
   std::wstring name = singleInstanceName(path);
   SetLastError(0);
@@ -81,9 +88,6 @@ std::wstring singleInstanceName(const char* path) {
 bool hostOpenWindow(HINSTANCE instance, const char* commandLine, int show) {
   g_host = HostGlobals{};
   g_host.instance = instance;
-  g_host.exitKey = VK_ESCAPE;
-  g_host.rt.commandLine = "";
-  g_host.rt.text.maxLength = 256;
   buildCommandRecords(g_host.rt.commands);
   g_host.rt.commandLine = commandLine ? commandLine : "";
 
@@ -167,38 +171,15 @@ void hostShutdown() {
     return;
   }
   g_host.shutdownPending = false;
-  if (g_host.engine) {
-    releaseEngineState(g_host.engine);
-    g_host.engine = nullptr;
-  }
-  if (g_host.display) {
-    releaseDisplayState(g_host.display);
-    g_host.display = nullptr;
-  }
-  if (g_host.input) {
-    releaseInputState(g_host.input);
-    g_host.input = nullptr;
-  }
-  if (g_host.music) {
-    releaseMusicList(g_host.music);
-    g_host.music = nullptr;
-  }
-  if (g_host.network) {
-    releaseNetworkRegistry(g_host.network);
-    g_host.network = nullptr;
-  }
-  if (g_host.cd) {
-    releaseCdState(g_host.cd);
-    g_host.cd = nullptr;
-  }
-  if (g_host.waves) {
-    releaseWaveRegistry(g_host.waves);
-    g_host.waves = nullptr;
-  }
-  if (g_host.timerIme) {
-    releaseTimerImeRecord(g_host.timerIme);
-    g_host.timerIme = nullptr;
-  }
+  // In start-up order; each pointer is cleared, so a second call does nothing.
+  release(g_host.engine, releaseEngineState);
+  release(g_host.display, releaseDisplayState);
+  release(g_host.input, releaseInputState);
+  release(g_host.music, releaseMusicList);
+  release(g_host.network, releaseNetworkRegistry);
+  release(g_host.cd, releaseCdState);
+  release(g_host.waves, releaseWaveRegistry);
+  release(g_host.timerIme, releaseTimerImeRecord);
 }
 
 void hostAbandonWindow() {

@@ -6,19 +6,11 @@
 #include <cstdint>
 
 #include "engine/commands.h"
+#include "host/families.h"
 #include "host/loader.h"
 #include "host/text_entry.h"
 
 namespace qrt {
-
-struct EngineState;
-struct DisplayState;
-struct InputState;
-struct MusicList;
-struct NetworkRegistry;
-struct CdState;
-struct WaveRegistry;
-struct TimerImeRecord;
 
 struct DllNode {
   DllNode* next;
