@@ -39,16 +39,7 @@ std::vector<uint8_t> waitingProgram(uint32_t frames, bool singleInstance = false
   });
   m.bind(loop);
   m.builtin(kSWait, 0, {});
-  m.native([&](X86& x) {
-    Label again = m.label();
-    x.load(EAX, left);
-    x.dec(EAX);
-    x.store(left, EAX);
-    x.jcc(Cond::NE, again);
-    x.next();
-    x.bind(again);
-    x.next(loop);
-  });
+  m.native([&](X86& x) { x.countDown(left, loop); });
   m.end();
   return b.build();
 }

@@ -16,6 +16,7 @@ namespace {
 
 std::vector<Box> g_boxes;
 void (*g_onBox)() = nullptr;
+uint8_t* g_buffer = nullptr;  // the placed image of the run in progress
 
 void recorder(int code, const char* text) {
   g_boxes.push_back(Box{code, text});
@@ -31,7 +32,11 @@ uint8_t* place(const std::vector<uint8_t>& file, uint32_t* imageSize) {
   memcpy(buffer, file.data(), file.size());
   buffer[file.size()] = '\n';
   int64_t header = findImageHeader(buffer, size);
-  if (header < 0) throw std::runtime_error("no image header");
+  if (header < 0) {
+    VirtualFree(buffer, 0, MEM_RELEASE);
+    throw std::runtime_error("no image header");
+  }
+  g_buffer = buffer;
   auto base = static_cast<uint32_t>(header) + kImageHeaderSize;
   *imageSize = size - base;
   return buffer + base;
@@ -57,6 +62,8 @@ void close() {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
   g_host.window = nullptr;
+  if (g_buffer) VirtualFree(g_buffer, 0, MEM_RELEASE);
+  g_buffer = nullptr;
 }
 
 VOID CALLBACK closeOnTimeout(HWND hwnd, UINT, UINT_PTR, DWORD) {

@@ -12,10 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/engine.h"
-#include "host/host.h"
-#include "host/loader.h"
-#include "host/runtime.h"
+#include "tests/support/program.h"
 #include "tools/imagebuilder/image_builder.h"
 
 using namespace qrt::img;
@@ -29,23 +26,13 @@ double now() {
   return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-// Seconds to run a program image to its end through the real engine.
+// Seconds to run a program image to its end through the real engine (the
+// loops never yield, so this is one engine step).
 double runImage(const std::vector<uint8_t>& file) {
-  qrt::hostOpenWindow(GetModuleHandleW(nullptr), "", SW_HIDE);
-  qrt::hostCreateFamilies();
-  auto size = static_cast<uint32_t>(file.size()) + 1;
-  uint8_t* buffer = qrt::allocateExecutable(size);
-  memcpy(buffer, file.data(), file.size());
-  buffer[file.size()] = '\n';
-  qrt::hostAttachImage(buffer + kHeaderSize, size - kHeaderSize);
+  qrt::test::Program program(file);
   double start = now();
-  while (qrt::engineStep(*qrt::g_host.engine)) {
-  }
-  double seconds = now() - start;
-  qrt::hostShutdown();
-  DestroyWindow(qrt::g_host.window);
-  VirtualFree(buffer, 0, MEM_RELEASE);
-  return seconds;
+  program.runToEnd();
+  return now() - start;
 }
 
 // main: setup ops, then `iterations` times: body ops + the counting block.
@@ -62,16 +49,7 @@ std::vector<uint8_t> loopImage(uint32_t iterations, const std::function<void(Ima
   Label loop = m.label();
   m.bind(loop);
   body(m);
-  m.native([&](X86& x) {
-    Label again = m.label();
-    x.load(EAX, counter);
-    x.dec(EAX);
-    x.store(counter, EAX);
-    x.jcc(Cond::NE, again);
-    x.next();
-    x.bind(again);
-    x.next(loop);
-  });
+  m.native([&](X86& x) { x.countDown(counter, loop); });
   m.end();
   return b.build();
 }

@@ -143,28 +143,10 @@ std::vector<uint8_t> copyImage(int copies, int frames, bool blended, int* sprite
       x.next();
     });
     m.builtin(kChrCopyC, 0, {sprite, screen, cx, cy, zero, one, none});
-    m.native([&](X86& x) {
-      Label done = m.label();
-      x.load(EAX, i);
-      x.dec(EAX);
-      x.store(i, EAX);
-      x.jcc(Cond::E, done);
-      x.next(copyTop);
-      x.bind(done);
-      x.next();
-    });
+    m.native([&](X86& x) { x.countDown(i, copyTop); });
   }
   m.builtin(kFlip, 0);
-  m.native([&](X86& x) {
-    Label done = m.label();
-    x.load(EAX, frame);
-    x.dec(EAX);
-    x.store(frame, EAX);
-    x.jcc(Cond::E, done);
-    x.next(frameTop);
-    x.bind(done);
-    x.next();
-  });
+  m.native([&](X86& x) { x.countDown(frame, frameTop); });
   m.end();
   return b.build();
 }

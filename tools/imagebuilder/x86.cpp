@@ -69,6 +69,17 @@ void X86::next() {
   next(after_);
 }
 
+void X86::countDown(int slot, Label loopOp) {
+  Label done = r_.label();
+  load(EAX, slot);
+  dec(EAX);
+  store(slot, EAX);
+  jcc(Cond::E, done);
+  next(loopOp);
+  bind(done);
+  next();
+}
+
 void X86::load(Reg dst, int slot) { slotOperand(0x8B, dst, slot); }
 void X86::store(int slot, Reg src) { slotOperand(0x89, src, slot); }
 void X86::storeImm(int slot, uint32_t value) {

@@ -43,6 +43,9 @@ class X86 {
   void next(Label op);
   // Leaves to the op right after this block.
   void next();
+  // The loop counter of most test programs: decrements the slot, leaves to
+  // `loopOp` while it is not zero, then to the op after this block.
+  void countDown(int slot, Label loopOp);
 
   // --- frame slots ---
   void load(Reg dst, int slot);             // mov dst, [ebx+4*slot]
