@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 #include "host/runtime.h"
 #include "tests/support/program.h"
 #include "tools/imagebuilder/image_builder.h"
@@ -194,6 +196,76 @@ TEST(Program, AWindowClosedDuringABoxEndsTheProgramAfterTheCommand) {
   ASSERT_EQ(r.boxes.size(), 1u);
   EXPECT_EQ(r.boxes[0].code, 660);
   EXPECT_EQ(qrt::g_host.engine, nullptr);
+}
+
+// The stepping rule: while another application is active and the program
+// is not in background mode, no step runs; activation resumes it. The other
+// application is a window of another thread (activation within one thread
+// never changes the application).
+struct Stepping {
+  std::thread other;
+  DWORD otherThread = 0;
+  uint32_t counts[4] = {};
+  int tick = 0;
+};
+Stepping g_stepping;
+
+uint32_t framesSoFar() { return qrt::g_host.engine ? qrt::g_host.engine->staticFirst[0] : 0; }
+
+void otherApplication(DWORD* threadId) {
+  *threadId = GetCurrentThreadId();
+  HWND w = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                           nullptr, nullptr, nullptr);
+  SetForegroundWindow(w);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  DestroyWindow(w);
+}
+
+VOID CALLBACK steppingTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  Stepping& s = g_stepping;
+  s.counts[s.tick] = framesSoFar();
+  switch (s.tick++) {
+    case 0:  // running: another application takes the activation
+      s.other = std::thread(otherApplication, &s.otherThread);
+      break;
+    case 1:  // inactive for a while
+      break;
+    case 2:  // the game is activated again
+      SetForegroundWindow(qrt::g_host.window);
+      break;
+    default:
+      KillTimer(nullptr, id);
+      PostMessageW(qrt::g_host.window, WM_CLOSE, 0, 0);
+  }
+}
+
+TEST(Program, IsFrozenWhileAnotherApplicationIsActive) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  int frames = m.staticSlot();
+  Label frame = m.here();
+  m.native([&](X86& x) {  // count frames in static slot 0
+    x.loadStatic(EAX, frames);
+    x.inc(EAX);
+    x.storeStatic(frames, EAX, ECX);
+    x.next();
+  });
+  m.builtin(141, 0, {});  // S@WAIT
+  m.native([&](X86& x) { x.next(frame); });
+  g_stepping = Stepping{};
+  UINT_PTR timer = SetTimer(nullptr, 0, 300, steppingTimer);
+  qrt::test::GameResult r = qrt::test::runGame(b.build(), 10000);
+  KillTimer(nullptr, timer);
+  if (g_stepping.other.joinable()) {
+    PostThreadMessageW(g_stepping.otherThread, WM_QUIT, 0, 0);
+    g_stepping.other.join();
+  }
+  EXPECT_FALSE(r.timedOut);
+  const uint32_t* c = g_stepping.counts;
+  EXPECT_GT(c[0], 0u);         // ran while active
+  EXPECT_LE(c[2], c[1] + 1);   // at most the frame in flight while inactive
+  EXPECT_GT(c[3], c[2] + 10);  // runs again once activated
 }
 
 }  // namespace
