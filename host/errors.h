@@ -1,15 +1,12 @@
 // Error boxes from the two message catalogues.
 //
-// Every box is modal, owned by the main window, titled kErrorTitle, and
-// shows a cp932 text. Raising never ends anything by itself: the raiser
+// Every box is modal, owned by the main window, titled kErrorTitle
+// (host/catalogue.h), and shows a cp932 text. Raising never ends anything by itself: the raiser
 // returns its failure value and the dispatcher or the engine decides.
 #pragma once
 #include <cstdint>
 
 namespace qrt {
-
-// cp932 bytes of "Tessaly４ ver 00.48 ERROR".
-extern const char kErrorTitle[];
 
 // Catalogue lookup: the first row whose code matches, or nullptr.
 const char* runtimeMessage(int code);
