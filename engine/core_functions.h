@@ -2,48 +2,53 @@
 // program control (the commands without a family prefix, and S@WAIT).
 #pragma once
 #include <cstdint>
+#include <span>
 
 namespace qrt {
 
-struct EngineState;
+class Call;
+struct CommandBinding;
 
-int32_t cmdStr(EngineState& e);
-int32_t cmdStrF(EngineState& e);
-int32_t cmdRand(EngineState& e);
-int32_t cmdRandF(EngineState& e);
-int32_t cmdSysTime(EngineState& e);
-int32_t cmdAbs(EngineState& e);
-int32_t cmdAbsF(EngineState& e);
-int32_t cmdAsin(EngineState& e);
-int32_t cmdAcos(EngineState& e);
-int32_t cmdAtan(EngineState& e);
-int32_t cmdCos(EngineState& e);
-int32_t cmdSin(EngineState& e);
-int32_t cmdTan(EngineState& e);
-int32_t cmdSgn(EngineState& e);
-int32_t cmdSgnF(EngineState& e);
-int32_t cmdPow(EngineState& e);
-int32_t cmdExp(EngineState& e);
-int32_t cmdLog(EngineState& e);
-int32_t cmdLog10(EngineState& e);
-int32_t cmdSqrt(EngineState& e);
-int32_t cmdGetDate(EngineState& e);
-int32_t cmdLeng(EngineState& e);
-int32_t cmdMid(EngineState& e);
-int32_t cmdMax(EngineState& e);
-int32_t cmdMaxF(EngineState& e);
-int32_t cmdMin(EngineState& e);
-int32_t cmdMinF(EngineState& e);
-int32_t cmdAtoi(EngineState& e);
-int32_t cmdAtof(EngineState& e);
-int32_t cmdChr(EngineState& e);
-int32_t cmdAsc(EngineState& e);
-int32_t cmdRedim(EngineState& e);
-int32_t cmdRedimFree(EngineState& e);
-int32_t cmdRandSet(EngineState& e);
-int32_t cmdLSet(EngineState& e);
-int32_t cmdSysExit(EngineState& e);
-int32_t cmdSysExitKey(EngineState& e);
-int32_t cmdSWait(EngineState& e);
+// The family's handlers by command, for the host to bind.
+std::span<const CommandBinding> coreCommands();
+
+int32_t cmdStr(Call& c);
+int32_t cmdStrF(Call& c);
+int32_t cmdRand(Call& c);
+int32_t cmdRandF(Call& c);
+int32_t cmdSysTime(Call& c);
+int32_t cmdAbs(Call& c);
+int32_t cmdAbsF(Call& c);
+int32_t cmdAsin(Call& c);
+int32_t cmdAcos(Call& c);
+int32_t cmdAtan(Call& c);
+int32_t cmdCos(Call& c);
+int32_t cmdSin(Call& c);
+int32_t cmdTan(Call& c);
+int32_t cmdSgn(Call& c);
+int32_t cmdSgnF(Call& c);
+int32_t cmdPow(Call& c);
+int32_t cmdExp(Call& c);
+int32_t cmdLog(Call& c);
+int32_t cmdLog10(Call& c);
+int32_t cmdSqrt(Call& c);
+int32_t cmdGetDate(Call& c);
+int32_t cmdLeng(Call& c);
+int32_t cmdMid(Call& c);
+int32_t cmdMax(Call& c);
+int32_t cmdMaxF(Call& c);
+int32_t cmdMin(Call& c);
+int32_t cmdMinF(Call& c);
+int32_t cmdAtoi(Call& c);
+int32_t cmdAtof(Call& c);
+int32_t cmdChr(Call& c);
+int32_t cmdAsc(Call& c);
+int32_t cmdRedim(Call& c);
+int32_t cmdRedimFree(Call& c);
+int32_t cmdRandSet(Call& c);
+int32_t cmdLSet(Call& c);
+int32_t cmdSysExit(Call& c);
+int32_t cmdSysExitKey(Call& c);
+int32_t cmdSWait(Call& c);
 
 }  // namespace qrt

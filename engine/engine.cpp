@@ -3,20 +3,23 @@
 // ends with error 601 instead of reading out of bounds.
 #include "engine/engine.h"
 
-#include <objbase.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
+#include "base/errors.h"
+#include "base/guard.h"
+#include "base/runtime.h"
 #include "engine/commands.h"
+#include "engine/core_functions.h"
+#include "engine/family.h"
 #include "engine/exfunc.h"
 #include "engine/frames.h"
 #include "engine/image_access.h"
 #include "engine/strings.h"
-#include "host/errors.h"
-#include "host/guard.h"
-#include "host/runtime.h"
 
 namespace qrt {
 
@@ -91,10 +94,17 @@ bool enterMain(EngineState& e) {
     return false;
   }
   uint32_t* frame = allocateFrame(e.frames, r->slotCount);
-  if (!frame) return false;
+  if (!frame) {
+    raiseError(600);
+    return false;
+  }
   if (r->staticSize > 0) {
     auto* area = static_cast<uint32_t*>(calloc(static_cast<size_t>(r->staticSize), 4));
-    if (!area) return false;
+    if (!area) {
+      freeFrame(e.frames, frame);
+      raiseError(600);
+      return false;
+    }
     e.staticFirst = area;
     e.staticLast = area + r->staticSize - 1;
     e.staticSize = r->staticSize;
@@ -173,6 +183,9 @@ bool stringOp(EngineState& e, uint32_t* f, uint32_t pc, uint8_t op) {
     uint32_t* x = firstOperand(e, f, mode, wordAt(e, pc + 8), wordAt(e, pc + 16), firstStatic);
     uint32_t* y = secondOperand(e, f, mode, wordAt(e, pc + 12), secondStatic);
     if (!x || !y) return fail601();
+    // The destination, named or reached through an element index, must not
+    // be one of the engine's own slots.
+    if (!firstStatic && isReservedSlot(static_cast<uint32_t>(x - f))) return fail601();
     f[slot::kPc] = pc + 24;
     if (!storeString(e, f, x, reinterpret_cast<const StringObject*>(*y))) {
       raiseError(600);
@@ -184,7 +197,7 @@ bool stringOp(EngineState& e, uint32_t* f, uint32_t pc, uint8_t op) {
     uint32_t* a = firstOperand(e, f, mode, wordAt(e, pc + 8), 0, firstStatic);
     uint32_t* b = secondOperand(e, f, mode, wordAt(e, pc + 12), secondStatic);
     uint32_t c = wordAt(e, pc + 16);
-    if (!a || !b || c >= slots) return fail601();
+    if (!a || !b || c >= slots || isReservedSlot(c)) return fail601();
     f[slot::kPc] = pc + 24;
     return joinStrings(e, f, f + c, reinterpret_cast<const StringObject*>(*a),
                        reinterpret_cast<const StringObject*>(*b));
@@ -193,7 +206,7 @@ bool stringOp(EngineState& e, uint32_t* f, uint32_t pc, uint8_t op) {
   uint32_t* a = firstOperand(e, f, mode, wordAt(e, pc + 12), 0, firstStatic);
   uint32_t* b = secondOperand(e, f, mode, wordAt(e, pc + 16), secondStatic);
   uint32_t r = wordAt(e, pc + 20);
-  if (!a || !b || r >= slots || code < 0x2A || code > 0x30) return fail601();
+  if (!a || !b || r >= slots || isReservedSlot(r) || code < 0x2A || code > 0x30) return fail601();
   bool emptyA = isEmptyString(*a), emptyB = isEmptyString(*b);
   int order;
   if (emptyA || emptyB)
@@ -218,8 +231,7 @@ bool stringOp(EngineState& e, uint32_t* f, uint32_t pc, uint8_t op) {
   return true;
 }
 
-int runOps(void* context) {
-  EngineState& e = *static_cast<EngineState*>(context);
+int runOpsUnchecked(EngineState& e) {
   uint8_t* const base = e.imageBase;
   const uint32_t limit = e.imageSize - 4;  // last position where an op word fits
   for (;;) {
@@ -279,6 +291,49 @@ int runOps(void* context) {
   }
 }
 
+// Entered from the fault guard, which no C++ exception can cross: one that
+// reaches here (memory for the routine cache, say) ends the program with
+// its box instead of ending the process.
+int runOps(void* context) {
+  EngineState& e = *static_cast<EngineState*>(context);
+  try {
+    return runOpsUnchecked(e);
+  } catch (const std::bad_alloc&) {
+    raiseError(600);
+  } catch (...) {
+    raiseError(601);
+  }
+  return kEnded;
+}
+
+// Says in the debug output where a fault turned into box 601, so that a
+// player's report can locate it.
+void reportFault(const EngineState& e) {
+  const GuardedFault fault = lastGuardedFault();
+  const uint32_t pc = e.current ? e.current[slot::kPc] : 0;
+  const char* command = e.currentCommand > 0 && e.currentCommand < kCommandCount
+                            ? kCommands[e.currentCommand].name
+                            : "-";
+  wchar_t text[200];
+  swprintf(text, 200, L"qrtrun: fault %08lX at %08lX; command %hs; op at image offset %08lX\n",
+           static_cast<unsigned long>(fault.code), static_cast<unsigned long>(fault.address), command,
+           static_cast<unsigned long>(pc));
+  OutputDebugStringW(text);
+}
+
+int releaseFrames(void* context) {
+  EngineState& e = *static_cast<EngineState*>(context);
+  for (uint32_t* f = e.current; f;) {
+    auto* caller = reinterpret_cast<uint32_t*>(f[slot::kCaller]);
+    releaseFrameStrings(e, f, nullptr, nullptr);
+    freeFrame(e.frames, f);
+    f = caller;
+  }
+  e.current = nullptr;
+  return 0;
+}
+
+
 }  // namespace
 
 bool fail601() {
@@ -286,32 +341,55 @@ bool fail601() {
   return false;
 }
 
-EngineState* createEngineState() {
-  CoInitialize(nullptr);
+static EngineState* createEngineState() {
   auto* e = new (std::nothrow) EngineState();
   if (!e) return nullptr;
   e->frames = createFramePool();
+  if (!e->frames) {
+    delete e;
+    return nullptr;
+  }
   return e;
 }
 
-void releaseEngineState(EngineState* e) {
-  CoUninitialize();
+static void releaseEngineState(EngineState* e) {
   if (!e) return;
   // Frames, the static area and the ring live until the process ends in a
-  // shipped game; releasing them here keeps in-process runs clean.
-  for (uint32_t* f = e->current; f;) {
-    auto* caller = reinterpret_cast<uint32_t*>(f[slot::kCaller]);
-    releaseFrameStrings(*e, f, nullptr, nullptr);
-    freeFrame(e->frames, f);
-    f = caller;
+  // shipped game; releasing them here keeps in-process runs clean. A native
+  // block may have left anything in a frame's own slots: the walk runs
+  // under the guard, so a bad link ends in the internal-error box.
+  if (qrt_guarded_call(releaseFrames, e) < 0) {
+    reportFault(*e);
+    raiseError(601);
   }
   // Static strings live as long as the process; native code may have
   // copied their addresses anywhere, so they are not freed one by one.
   free(e->staticFirst);
   for (StringObject*& t : e->ring) free(t);
+  for (uintptr_t block : e->arrays) free(reinterpret_cast<void*>(block));
   releaseFramePool(e->frames);
   delete e;
 }
+
+namespace {
+
+EngineState* g_engine = nullptr;
+
+void createEngine() {
+  if (!g_engine) g_engine = createEngineState();
+}
+
+void releaseEngine() {
+  EngineState* e = g_engine;
+  g_engine = nullptr;
+  releaseEngineState(e);
+}
+
+}  // namespace
+
+EngineState* engineState() { return g_engine; }
+
+Family engineFamily() { return {"engine", createEngine, releaseEngine, nullptr, nullptr, coreCommands()}; }
 
 void engineAttachImage(EngineState& e, uint8_t* imageBase, uint32_t imageSize) {
   e.imageBase = imageBase;
@@ -338,7 +416,10 @@ bool engineStep(EngineState& e) {
   int result = qrt_guarded_call(runOps, &e);
   e.inStep = false;
   if (result == kYielded) return true;
-  if (result < 0) raiseError(601);  // a fault inside program code
+  if (result < 0) {  // a fault inside program code or a command
+    reportFault(e);
+    raiseError(601);
+  }
   e.running = 0;
   return false;
 }

@@ -3,8 +3,10 @@
 // EXFUNC functions and dispatches built-in commands.
 #pragma once
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
+#include "base/clock.h"
 #include "engine/string_object.h"
 
 namespace qrt {
@@ -52,7 +54,6 @@ struct EngineState {
   ParamBlock params{};
   StringObject* ring[kRingSize] = {};
   int ringNext = 0;
-  void* openFiles = nullptr;        // head of the file commands' open list
   uint32_t* staticFirst = nullptr;  // the static area's first slot
   uint32_t* staticLast = nullptr;   // its last slot
   int32_t staticSize = 0;
@@ -67,13 +68,23 @@ struct EngineState {
   std::vector<RoutineInfo> routines;
   FramePool* frames = nullptr;
 
+  // The core functions' own state: the random generator (a 15-bit draw
+  // from a 32-bit state) and the blocks REDIM handed out, so that REDIMFREE
+  // never frees an address it did not make, nor one twice.
+  uint32_t randomState = 1;
+  std::unordered_set<uintptr_t> arrays;
+  TimerCapabilities timer;          // raised by the first SYSTIME
+
   // Counters for diagnostics and tests.
   int64_t liveStrings = 0;          // run-time string objects currently allocated
   int64_t stringAllocations = 0;    // string blocks allocated or resized so far
 };
 
-EngineState* createEngineState();
-void releaseEngineState(EngineState* e);
+// The engine's state record (Part of the engine family, engine/family.h):
+// nullptr before start-up, after shutdown, or when it could not be made.
+EngineState* engineState();
+struct Family;
+Family engineFamily();
 
 // Points the engine at an image (the host calls this after start-up) and
 // sets the running flag.

@@ -7,10 +7,10 @@
 
 #include "engine/image_access.h"
 #include "engine/strings.h"
-#include "host/cp932.h"
-#include "host/errors.h"
-#include "host/guard.h"
-#include "host/runtime.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/guard.h"
+#include "base/runtime.h"
 
 namespace qrt {
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace qrt {
 
@@ -15,7 +16,7 @@ struct FramePool {
   uint32_t* freeList[kPooledSlots + 1] = {};
 };
 
-FramePool* createFramePool() { return new FramePool(); }
+FramePool* createFramePool() { return new (std::nothrow) FramePool(); }
 
 void releaseFramePool(FramePool* pool) {
   if (!pool) return;

@@ -2,6 +2,7 @@
 // routine is entered, then kept, so that calls do not re-validate.
 #include <limits>
 
+#include "engine/commands.h"
 #include "engine/image_access.h"
 
 namespace qrt {
@@ -34,8 +35,10 @@ bool parse(const EngineState& e, uint32_t number, RoutineInfo& r) {
     r.pairs = d + 20;
     if (!fits(e, r.pairs, 8ull * (k + 1))) return false;
     // FUNC parameter pairs name slots of the new frame.
-    for (uint32_t j = 0; j < k; ++j)
-      if (wordAt(e, r.pairs + 8 * j) >= static_cast<uint32_t>(r.slotCount)) r.paramSlotsInFrame = false;
+    for (uint32_t j = 0; j < k; ++j) {
+      const uint32_t s = wordAt(e, r.pairs + 8 * j);
+      if (s >= static_cast<uint32_t>(r.slotCount) || isReservedSlot(s)) r.paramSlotsInFrame = false;
+    }
     r.dllNameSlot = static_cast<int32_t>(wordAt(e, d));
     r.functionNameSlot = static_cast<int32_t>(wordAt(e, d + 4));
     countAt = d + 28ull + 8ull * k;
@@ -61,7 +64,7 @@ bool parse(const EngineState& e, uint32_t number, RoutineInfo& r) {
   for (uint32_t i = 0; i < n; ++i) {
     uint32_t s = wordAt(e, r.constantPairs + 8 * i);
     uint32_t off = wordAt(e, r.constantPairs + 8 * i + 4);
-    if (s >= static_cast<uint32_t>(r.slotCount)) return false;
+    if (s >= static_cast<uint32_t>(r.slotCount) || isReservedSlot(s)) return false;
     if (off + 16ull > areaSize) return false;
     uint32_t length = wordAt(e, static_cast<uint32_t>(area + off));
     if (length == 0 || off + 16ull + length > areaSize) return false;
@@ -98,7 +101,7 @@ RoutineInfo* checkCallOp(EngineState& e, const uint32_t* f, uint32_t pc, uint32_
   auto k = static_cast<uint32_t>(r->paramCount);
   if (!fits(e, pc, 12 + 4ull * k)) return fail601(), nullptr;
   auto slots = static_cast<uint32_t>(frameSlotCount(f));
-  if (*resultSlot >= slots) return fail601(), nullptr;
+  if (*resultSlot >= slots || isReservedSlot(*resultSlot)) return fail601(), nullptr;
   for (uint32_t j = 0; j < k; ++j)
     if (wordAt(e, pc + 12 + 4 * j) >= slots) return fail601(), nullptr;
   return r;

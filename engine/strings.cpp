@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/cp932.h"
-#include "host/errors.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 
 namespace qrt {
 
@@ -179,9 +179,17 @@ StringObject* takeTemporary(EngineState& e, uint32_t length, int commandId) {
 }
 
 StringObject* temporaryText(EngineState& e, const char* text, uint32_t length, int commandId) {
+  // The bytes may lie in the very temporary about to be reused (a command
+  // handing back part of its own argument): keep where they are in it, since
+  // growing it may move it.
+  const StringObject* next = e.ring[e.ringNext];
+  const char* nextText = next ? next->text() : nullptr;
+  const bool inside = next && text >= nextText && text < nextText + next->capacity;
+  const size_t offset = inside ? static_cast<size_t>(text - nextText) : 0;
   StringObject* t = takeTemporary(e, length + 1, commandId);
   if (!t) return nullptr;
-  if (length) memcpy(t->text(), text, length);
+  if (inside) text = t->text() + offset;
+  if (length) memmove(t->text(), text, length);
   t->text()[length] = 0;
   t->length = static_cast<int32_t>(length + 1);
   return t;

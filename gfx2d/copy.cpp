@@ -1,58 +1,39 @@
 // The G@CHRCOPY family: six commands, one copy core. Each copy is one
 // immediate-mode quad drawn at once, with the render states it needs saved
 // and restored around it.
-#include "gfx2d/command_args.h"
+#include "engine/call.h"
 #include "gfx2d/commands.h"
 #include "gfx2d/copy_quad.h"
+#include "gfx2d/display.h"
 
 namespace qrt {
-
-using namespace gfx;
 
 namespace {
 
 // Reused by every copy: no allocation per sprite.
 CopyVertex g_corners[4];
 
-struct SavedState {
-  D3DRENDERSTATETYPE state;
-  DWORD value;
-};
-struct SavedStage {
-  D3DTEXTURESTAGESTATETYPE state;
-  DWORD value;
-};
-
+// Every state a copy depends on is set for each copy, through the owner of
+// render states: only what differs from the copy before reaches the device.
 void drawCopy(DisplayState& d, SurfaceRecord& source, SurfaceRecord& target) {
   IDirect3DDevice9* dev = d.device.Get();
+  RenderStates& rs = d.states;
   const bool blended = source.blend || source.modulation != 0xFFFFFFFF;
 
-  DWORD alphaBlend = FALSE;
-  dev->GetRenderState(D3DRS_ALPHABLENDENABLE, &alphaBlend);
-  SavedState states[] = {{D3DRS_SRCBLEND, 0}, {D3DRS_DESTBLEND, 0}};
-  SavedStage stages[] = {{D3DTSS_ALPHAOP, 0},   {D3DTSS_COLORARG1, 0}, {D3DTSS_COLORARG2, 0},
-                         {D3DTSS_ALPHAARG1, 0}, {D3DTSS_ALPHAARG2, 0}};
-  // Without the blend flag the texture's alpha does not count: the
-  // modulation alpha stands in for both alpha arguments.
-  const int stageCount = source.blend ? 3 : 5;
+  rs.begin2d();
+  rs.set(D3DRS_ALPHABLENDENABLE, blended ? TRUE : FALSE);
+  rs.setStage(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  rs.setStage(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  rs.setStage(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
   if (blended) {
-    for (SavedState& s : states) dev->GetRenderState(s.state, &s.value);
-    for (int i = 0; i < stageCount; ++i) dev->GetTextureStageState(0, stages[i].state, &stages[i].value);
-    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    if (!source.blend) {
-      dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-      dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    }
-  } else {
-    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    rs.set(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    rs.set(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    rs.setStage(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    // Without the blend flag the texture's alpha does not count: the
+    // modulation alpha stands in for both alpha arguments.
+    rs.setStage(0, D3DTSS_ALPHAARG1, source.blend ? D3DTA_TEXTURE : D3DTA_DIFFUSE);
+    rs.setStage(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
   }
-  dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  dev->SetRenderState(D3DRS_LIGHTING, FALSE);
 
   dev->SetFVF(kCopyVertexFormat);
   dev->SetTexture(0, source.texture->texture.Get());
@@ -60,39 +41,32 @@ void drawCopy(DisplayState& d, SurfaceRecord& source, SurfaceRecord& target) {
     dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, g_corners, sizeof(CopyVertex));
     selectBackBuffer(d);
   }
-
-  dev->SetRenderState(D3DRS_ALPHABLENDENABLE, alphaBlend);
-  if (blended) {
-    for (const SavedState& s : states) dev->SetRenderState(s.state, s.value);
-    for (int i = 0; i < stageCount; ++i) dev->SetTextureStageState(0, stages[i].state, stages[i].value);
-  }
 }
 
 struct Variant {
-  int id;
   Placement placement;
   bool centre;
   bool depth;
 };
 
-int32_t copyCore(EngineState& e, const Variant& v) {
+int32_t copyCore(Call& c, const Variant& v) {
   DisplayState* d = display();
   int n = 0;
-  SurfaceRecord* source = findSurface(d, e.params.arg[n++]);
-  SurfaceRecord* target = findSurface(d, e.params.arg[n++]);
+  SurfaceRecord* source = findSurface(d, c.handle(n++));
+  SurfaceRecord* target = findSurface(d, c.handle(n++));
   CopyRequest q;
   q.placement = v.placement;
   if (v.centre) {
-    q.centreX = argInt(e, n++);
-    q.centreY = argInt(e, n++);
+    q.centreX = c.i(n++);
+    q.centreY = c.i(n++);
   }
-  if (v.depth) q.depth = argReal(e, n++);
-  q.mirror = argInt(e, n++);
-  q.scale = argReal(e, n++);
-  q.angle = argReal(e, n++);
+  if (v.depth) q.depth = c.f(n++);
+  q.mirror = c.i(n++);
+  q.scale = c.f(n++);
+  q.angle = c.f(n++);
 
   if (!source || !target || source->origin == kOriginScreen || !source->texture) {
-    return fail(kErrBadParameter, v.id);
+    return c.fail(660);
   }
   const TextureRecord& t = *source->texture;
   q.src[0] = source->left, q.src[1] = source->top, q.src[2] = source->right, q.src[3] = source->bottom;
@@ -107,7 +81,7 @@ int32_t copyCore(EngineState& e, const Variant& v) {
 
   switch (buildCopyQuad(q, g_corners)) {
     case CopyQuad::Outside: return kDone;
-    case CopyQuad::BadMirror: return fail(kErrBadParameter, v.id);
+    case CopyQuad::BadMirror: return c.fail(660);
     case CopyQuad::Draw: break;
   }
   // A texture dropped with a lost device and not yet rebuilt draws nothing.
@@ -117,11 +91,11 @@ int32_t copyCore(EngineState& e, const Variant& v) {
 
 }  // namespace
 
-int32_t cmdGChrCopy(EngineState& e) { return copyCore(e, {kChrCopy, Placement::Fitted, false, false}); }
-int32_t cmdGChrCopyF(EngineState& e) { return copyCore(e, {kChrCopyF, Placement::Fixed, false, false}); }
-int32_t cmdGChrCopyC(EngineState& e) { return copyCore(e, {kChrCopyC, Placement::Centred, true, false}); }
-int32_t cmdGChrCopy2(EngineState& e) { return copyCore(e, {kChrCopy2, Placement::Fitted, false, true}); }
-int32_t cmdGChrCopyF2(EngineState& e) { return copyCore(e, {kChrCopyF2, Placement::Fixed, false, true}); }
-int32_t cmdGChrCopyC2(EngineState& e) { return copyCore(e, {kChrCopyC2, Placement::Centred, true, true}); }
+int32_t cmdGChrCopy(Call& c) { return copyCore(c, {Placement::Fitted, false, false}); }
+int32_t cmdGChrCopyF(Call& c) { return copyCore(c, {Placement::Fixed, false, false}); }
+int32_t cmdGChrCopyC(Call& c) { return copyCore(c, {Placement::Centred, true, false}); }
+int32_t cmdGChrCopy2(Call& c) { return copyCore(c, {Placement::Fitted, false, true}); }
+int32_t cmdGChrCopyF2(Call& c) { return copyCore(c, {Placement::Fixed, false, true}); }
+int32_t cmdGChrCopyC2(Call& c) { return copyCore(c, {Placement::Centred, true, true}); }
 
 }  // namespace qrt

@@ -1,13 +1,13 @@
 // The display device: G@SETUP puts the window into shape and creates the
 // Direct3D device once; G@FLIP ends a frame and starts the next; the mode
 // list and window style commands; and recovery from a lost device.
-#include "gfx2d/command_args.h"
+#include "base/runtime.h"
+#include "engine/call.h"
 #include "gfx2d/commands.h"
+#include "gfx2d/display.h"
 #include "gfx2d/image_file.h"
 
 namespace qrt {
-
-using namespace gfx;
 
 namespace {
 
@@ -62,12 +62,12 @@ void listDisplayModes(DisplayState& d) {
 
 // First G@SETUP: the Direct3D object, the device and everything made once.
 // Returns the command's failure (0) or 1.
-int32_t createDisplay(DisplayState& d, HWND window) {
+int32_t createDisplay(Call& c, DisplayState& d, HWND window) {
   ComPtr<IDirect3D9> direct3d;
   direct3d.Attach(Direct3DCreate9(D3D_SDK_VERSION));
   D3DDISPLAYMODE desktop{};
   if (!direct3d || FAILED(direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop))) {
-    return fail(kErrFailed, kSetup);
+    return c.fail(630);
   }
   d.direct3d = std::move(direct3d);
 
@@ -88,17 +88,16 @@ int32_t createDisplay(DisplayState& d, HWND window) {
   pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   pp.MultiSampleType = D3DMULTISAMPLE_NONE;
 
-  if (!createDevice(d, window)) return fail(kErrFailed, kSetup);
+  if (!createDevice(d, window)) return c.fail(630);
+  d.states.attach(d.device.Get());
   if (d.modes.empty()) listDisplayModes(d);
 
   D3DCAPS9 caps{};
   if (SUCCEEDED(d.device->GetDeviceCaps(&caps))) {
     d.vertexFog = (caps.RasterCaps & D3DPRASTERCAPS_FOGVERTEX) ? 1 : 0;
   }
-  if (FAILED(D3DXCreateMatrixStack(0, d.matrixStack.ReleaseAndGetAddressOf()))) {
-    return fail(kErrFailed, kSetup);
-  }
-  if (sceneHooks().create) sceneHooks().create(d);
+  if (FAILED(D3DXCreateMatrixStack(0, d.matrixStack.ReleaseAndGetAddressOf()))) return c.fail(630);
+  if (d.sceneHooks.create) d.sceneHooks.create(d);
 
   d.screen = createSurfaceRecord(d, d.width, d.height);
   if (!d.screen) return kFailed;
@@ -120,49 +119,51 @@ bool takeBackBuffer(DisplayState& d) {
 
 void startDrawing(DisplayState& d) {
   d.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-  d.device->SetRenderState(D3DRS_ZENABLE, TRUE);
-  d.device->SetRenderState(D3DRS_DITHERENABLE, TRUE);
+  d.states.set(D3DRS_ZENABLE, TRUE);
+  d.states.set(D3DRS_DITHERENABLE, TRUE);
   d.device->BeginScene();
   d.inScene = 1;
 }
 
 }  // namespace
 
-int32_t cmdGSetup(EngineState& e) {
+int32_t cmdGSetup(Call& c) {
   DisplayState* d = display();
   if (!d) return kFailed;
-  const int32_t width = argInt(e, 0), height = argInt(e, 1);
+  const int32_t width = c.i(0), height = c.i(1);
   d->width = width;
   d->height = height;
   d->clientWidth = width;
   d->clientHeight = height;
-  d->colourDepth = argInt(e, 2);
-  d->windowMode = static_cast<int8_t>(e.params.arg[3] & 0xFF);
-  if (d->windowMode != 0 && d->windowMode != 1) return fail(kErrBadParameter, kSetup);
+  d->colourDepth = c.i(2);
+  d->windowMode = static_cast<int8_t>(c.raw(3) & 0xFF);
+  if (d->windowMode != 0 && d->windowMode != 1) return c.fail(660);
 
   HWND window = g_host.window;
   shapeWindow(window, d->windowMode, width, height);
   d->viewport = ViewportState{0, 0, width, height, 0.0f, 1.0f};
 
   if (!d->direct3d) {
-    if (createDisplay(*d, window) == kFailed) {
+    if (createDisplay(c, *d, window) == kFailed) {
       // Half a display is none: the requires-setup commands stay refused.
       d->matrixStack.Reset();
+      d->states.attach(nullptr);
       d->device.Reset();
       d->direct3d.Reset();
       return kFailed;
     }
+    g_host.rt.setUp = 1;
   }
   if (!d->screen) return kFailed;
-  if (!takeBackBuffer(*d)) return fail(kErrFailed, kSetup);
+  if (!takeBackBuffer(*d)) return c.fail(630);
   d->screen->colourDepth = d->colourDepth;
   startDrawing(*d);
-  e.yieldRequested = true;
-  return static_cast<int32_t>(handleOf(d->screen));
+  c.yield();
+  return Call::handleResult(handleOf(d->screen));
 }
 
-int32_t cmdGFlip(EngineState& e) {
-  e.yieldRequested = true;
+int32_t cmdGFlip(Call& c) {
+  c.yield();
   DisplayState* d = display();
   if (!d || !d->device) return kDone;
   if (d->inScene) {
@@ -183,14 +184,14 @@ int32_t cmdGFlip(EngineState& e) {
   return kDone;
 }
 
-int32_t cmdGDispModeCount(EngineState&) {
+int32_t cmdGDispModeCount(Call&) {
   DisplayState* d = display();
   return d ? static_cast<int32_t>(d->modes.size()) : 0;
 }
 
-int32_t cmdGDispModeGet(EngineState& e) {
+int32_t cmdGDispModeGet(Call& c) {
   DisplayState* d = display();
-  const int32_t index = argInt(e, 0), item = argInt(e, 1);
+  const int32_t index = c.i(0), item = c.i(1);
   if (!d || index < 0 || index >= static_cast<int32_t>(d->modes.size()) || item < 0 || item > 3) {
     return -1;
   }
@@ -210,9 +211,9 @@ int32_t cmdGDispModeGet(EngineState& e) {
   }
 }
 
-int32_t cmdGWindowSet(EngineState& e) {
+int32_t cmdGWindowSet(Call& c) {
   HWND window = g_host.window;
-  SetWindowLongW(window, GWL_STYLE, static_cast<LONG>(e.params.arg[0] | WS_VISIBLE));
+  SetWindowLongW(window, GWL_STYLE, static_cast<LONG>(c.raw(0) | WS_VISIBLE));
   SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   return kDone;
@@ -227,9 +228,9 @@ void dropDefaultPool(DisplayState& d) {
   for (DWORD stage = 0; stage < 8; ++stage) d.device->SetTexture(stage, nullptr);
   if (d.backBuffer) selectBackBuffer(d);
   if (d.font) d.font->OnLostDevice();
-  if (sceneHooks().deviceLost) sceneHooks().deviceLost(d);
-  for (SurfaceRecord* s = d.surfaces; s; s = s->next) s->depth.Reset();
-  for (TextureRecord* t = d.textures; t; t = t->next) {
+  if (d.sceneHooks.deviceLost) d.sceneHooks.deviceLost(d);
+  for (SurfaceRecord* s : d.surfaces.newestFirst()) s->depth.Reset();
+  for (TextureRecord* t : d.textures.newestFirst()) {
     t->level0.Reset();
     t->texture.Reset();
   }
@@ -275,9 +276,11 @@ bool recoverDevice(DisplayState& d) {
     d.resourcesLost = true;
     return false;
   }
+  // A reset device is back at the platform's defaults.
+  d.states.forget();
   bool whole = takeBackBuffer(d);
-  for (TextureRecord* t = d.textures; t; t = t->next) whole = rebuildTexture(d, *t) && whole;
-  for (SurfaceRecord* s = d.surfaces; s; s = s->next) {
+  for (TextureRecord* t : d.textures.newestFirst()) whole = rebuildTexture(d, *t) && whole;
+  for (SurfaceRecord* s : d.surfaces.newestFirst()) {
     if (s->texture && s->texture->level0) {
       s->depth = createDepthSurface(d, static_cast<UINT>(s->texture->surfaceWidth),
                                     static_cast<UINT>(s->texture->surfaceHeight));
@@ -288,7 +291,7 @@ bool recoverDevice(DisplayState& d) {
     }
   }
   if (d.font) d.font->OnResetDevice();
-  if (sceneHooks().deviceReset) sceneHooks().deviceReset(d);
+  if (d.sceneHooks.deviceReset) d.sceneHooks.deviceReset(d);
   d.resourcesLost = !whole;
   if (d.backBuffer) {
     selectBackBuffer(d);

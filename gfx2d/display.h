@@ -13,28 +13,24 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_set>
 #include <vector>
+
+#include "base/registry.h"
+#include "gfx2d/render_states.h"
 
 namespace qrt {
 
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;
 
-// Kind codes carried by the records that scripts hold as handles.
-constexpr int32_t kKindSurface = 1;
-constexpr int32_t kKindTexture = 10;
+struct Family;
 
 // Where a character surface came from.
 constexpr int32_t kOriginScreen = 1;   // G@SETUP
 constexpr int32_t kOriginLoaded = 11;  // G@CHRLOAD
 constexpr int32_t kOriginMade = 21;    // G@CHRMAKE, and surfaces taken from 3D frames
 
-struct TextureRecord {
-  TextureRecord* next = nullptr;
-  TextureRecord* previous = nullptr;
-  TextureRecord* self = nullptr;
-  int32_t kind = kKindTexture;
+struct TextureRecord : HandleRecord {
   ComPtr<IDirect3DTexture9> texture;   // render target, default pool
   ComPtr<IDirect3DSurface9> level0;    // top level: render target and saved pixels
   std::string path;                    // cp932 full path; empty for made textures
@@ -50,11 +46,7 @@ struct TextureRecord {
   uint32_t colourKey = 0;              // load colour key in force at the load
 };
 
-struct SurfaceRecord {
-  SurfaceRecord* next = nullptr;
-  SurfaceRecord* previous = nullptr;
-  SurfaceRecord* self = nullptr;
-  int32_t kind = kKindSurface;
+struct SurfaceRecord : HandleRecord {
   int32_t width = 0, height = 0;
   int32_t colourDepth = 0;
   int32_t left = 0, top = 0, right = -1, bottom = -1;   // source rectangle, inclusive
@@ -73,7 +65,7 @@ struct ViewportState {
 // The 3D scene keeps its state in its own record; the display state only
 // holds the pointer and calls these at set-up, around a device reset and at
 // shutdown (the 3D handle list goes between the surfaces and the remaining
-// textures). The 3D family installs them with setSceneHooks.
+// textures). The 3D family installs them in the display state.
 struct Scene3dState;
 struct DisplayState;
 struct SceneHooks {
@@ -82,13 +74,17 @@ struct SceneHooks {
   void (*deviceLost)(DisplayState& d) = nullptr;    // drop default-pool resources
   void (*deviceReset)(DisplayState& d) = nullptr;   // build them again
 };
-void setSceneHooks(const SceneHooks& hooks);
-const SceneHooks& sceneHooks();
+
+using SurfaceRegistry = HandleRegistry<SurfaceRecord, kind::kSurface>;
+using TextureRegistry = HandleRegistry<TextureRecord, kind::kTexture>;
 
 struct DisplayState {
-  SurfaceRecord* surfaces = nullptr;   // newest first
-  TextureRecord* textures = nullptr;   // newest first
+  // Live handles: a script's number is looked up here before anything is
+  // read through it.
+  SurfaceRegistry surfaces;
+  TextureRegistry textures;
   Scene3dState* scene = nullptr;       // 3D handle list, root frame, camera, lights
+  SceneHooks sceneHooks;
 
   int32_t width = 0, height = 0;       // logical screen size
   int8_t windowMode = -1;              // -1 not set up, 0 full screen, 1 window
@@ -101,6 +97,7 @@ struct DisplayState {
   ComPtr<IDirect3D9> direct3d;         // present = the display is set up
   D3DPRESENT_PARAMETERS present{};
   ComPtr<IDirect3DDevice9> device;
+  RenderStates states;                 // every render and stage state goes through it
   std::vector<D3DDISPLAYMODE> modes;   // in enumeration order
   SurfaceRecord* screen = nullptr;
   ComPtr<IDirect3DSurface9> backBuffer;
@@ -114,33 +111,35 @@ struct DisplayState {
   uint32_t textColour = 0xFFFFFFFF;
   uint8_t inScene = 0;
 
-  // Live handles: a script's number is looked up here before anything is
-  // read through it.
-  std::unordered_set<uint32_t> liveSurfaces;
-  std::unordered_set<uint32_t> liveTextures;
-
   // Set while a reset has failed and the default-pool resources are gone;
   // the next G@FLIP tries the recovery again.
   bool resourcesLost = false;
 };
 
+// The display state of the run (the 2D graphics family's record), or
+// nullptr when it is absent.
+DisplayState* display();
+Family displayFamily();
+
 // --- Handles ---------------------------------------------------------------
 
-inline uint32_t handleOf(const void* record) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(record));
-}
+inline uint32_t handleOf(const HandleRecord* record) { return record->handle; }
 // The live surface a script's handle names, or nullptr. Never reads
 // through a handle that is not in the registry.
-SurfaceRecord* findSurface(DisplayState* d, uint32_t handle);
-TextureRecord* findTexture(DisplayState* d, uint32_t handle);
+inline SurfaceRecord* findSurface(DisplayState* d, uint32_t handle) {
+  return d ? d->surfaces.find(handle) : nullptr;
+}
+inline TextureRecord* findTexture(DisplayState* d, uint32_t handle) {
+  return d ? d->textures.find(handle) : nullptr;
+}
 
 // --- Surfaces and texture records (services for 2D and 3D) ----------------
 
-// A new surface record with its defaults, at the head of the surface list;
-// the caller fills texture, depth, colour depth, origin and blend flag.
+// A new surface record with its defaults, the newest in the registry; the
+// caller fills texture, depth, colour depth, origin and blend flag.
 SurfaceRecord* createSurfaceRecord(DisplayState& d, int32_t width, int32_t height);
 ComPtr<IDirect3DSurface9> createDepthSurface(DisplayState& d, UINT width, UINT height);
-// A texture record at the head of the texture list, use count 1.
+// A new texture record, the newest in the registry, use count 1.
 TextureRecord* createTextureRecord(DisplayState& d);
 // Drops one user of a texture record; frees it with the last one.
 void releaseTextureUse(DisplayState& d, TextureRecord* t);
@@ -157,8 +156,11 @@ inline bool selectBackBuffer(DisplayState& d) { return selectRenderTarget(d, nul
 IDirect3DSurface9* pixelsOf(DisplayState& d, SurfaceRecord* s);
 
 // The whole-file image loader: a shared texture record for the file, or
-// nullptr. An image already loaded from the same full path gains a user.
-TextureRecord* loadImageTexture(DisplayState& d, const char* fileName, const char* keyText);
+// nullptr (`why` then says whether the file was no picture or the cipher
+// failed). An image already loaded from the same full path gains a user.
+enum class ImageLoad { kLoaded, kNotFound, kCipherFailed };
+TextureRecord* loadImageTexture(DisplayState& d, const char* fileName, const char* keyText,
+                                ImageLoad* why = nullptr);
 
 // Colour depth in bits of an image format as the loader reports it.
 int32_t colourDepthOfFormat(D3DFORMAT format);

@@ -2,56 +2,47 @@
 // released in a fixed order so that nothing outlives what it was made from.
 #include <new>
 
+#include "base/runtime.h"
+#include "engine/family.h"
+#include "gfx2d/commands.h"
 #include "gfx2d/display.h"
-#include "host/families.h"
 
 namespace qrt {
 
 namespace {
-SceneHooks g_sceneHooks;
+
+DisplayState* g_display = nullptr;
+
+void createDisplay() {
+  if (!g_display) g_display = new (std::nothrow) DisplayState();
 }
 
-void setSceneHooks(const SceneHooks& hooks) { g_sceneHooks = hooks; }
-const SceneHooks& sceneHooks() { return g_sceneHooks; }
-
-DisplayState* createDisplayState() { return new (std::nothrow) DisplayState(); }
-
-bool displayHasDirect3D(const DisplayState* d) { return d && d->direct3d; }
-
-SurfaceRecord* findSurface(DisplayState* d, uint32_t handle) {
-  if (!d || handle == 0 || !d->liveSurfaces.count(handle)) return nullptr;
-  auto* s = reinterpret_cast<SurfaceRecord*>(static_cast<uintptr_t>(handle));
-  if (handleOf(s->self) != handle || s->kind != kKindSurface) return nullptr;
-  return s;
-}
-
-TextureRecord* findTexture(DisplayState* d, uint32_t handle) {
-  if (!d || handle == 0 || !d->liveTextures.count(handle)) return nullptr;
-  auto* t = reinterpret_cast<TextureRecord*>(static_cast<uintptr_t>(handle));
-  if (handleOf(t->self) != handle || t->kind != kKindTexture) return nullptr;
-  return t;
-}
-
-void releaseDisplayState(DisplayState* d) {
+void releaseDisplay() {
+  DisplayState* d = g_display;
+  g_display = nullptr;
+  g_host.rt.setUp = 0;
   if (!d) return;
   d->matrixStack.Reset();
-  while (d->surfaces) releaseSurface(*d, d->surfaces);
+  while (SurfaceRecord* s = d->surfaces.newest()) releaseSurface(*d, s);
   d->screen = nullptr;
-  if (g_sceneHooks.release) g_sceneHooks.release(*d);
-  while (d->textures) {
-    TextureRecord* t = d->textures;
-    t->useCount = 1;
-    releaseTextureUse(*d, t);
-  }
+  if (d->sceneHooks.release) d->sceneHooks.release(*d);
+  d->textures.releaseAll();
   d->backBuffer.Reset();
   // The font and the device's own depth surface hang on the device too:
   // they go before it.
   d->font.Reset();
   d->defaultDepth.Reset();
+  d->states.attach(nullptr);
   d->device.Reset();
   d->direct3d.Reset();
   d->modes.clear();
   delete d;
 }
+
+}  // namespace
+
+DisplayState* display() { return g_display; }
+
+Family displayFamily() { return {"display", createDisplay, releaseDisplay, nullptr, nullptr, gfx2dCommands()}; }
 
 }  // namespace qrt

@@ -144,8 +144,13 @@ struct Reader {
 };
 
 constexpr int64_t kMaxSide = 16384;
+// A compressed file can claim far more pixels than it holds: 256 MB of
+// decoded pixels at the most.
+constexpr int64_t kMaxPixels = int64_t{1} << 26;
 
-bool sizeOk(int64_t w, int64_t h) { return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide; }
+bool sizeOk(int64_t w, int64_t h) {
+  return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
+}
 
 void start(ArgbImage& out, int64_t w, int64_t h, int32_t depth) {
   out.width = static_cast<int32_t>(w);

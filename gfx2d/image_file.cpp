@@ -4,32 +4,25 @@
 
 #include <cstring>
 
+#include "base/cp932.h"
+#include "base/whole_file.h"
+#include "base/win_handle.h"
+#include "engine/call.h"
 #include "files/cipher.h"
-#include "gfx2d/command_args.h"
 #include "gfx2d/commands.h"
 #include "gfx2d/image_codecs.h"
 #include "gfx2d/readback.h"
-#include "host/cp932.h"
 
 namespace qrt {
 
-using namespace gfx;
-
 namespace {
 
-bool readWholeFile(const std::wstring& name, std::vector<uint8_t>& bytes) {
-  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const DWORD size = GetFileSize(file, nullptr);
-  bool ok = size != INVALID_FILE_SIZE;
-  if (ok) {
-    bytes.resize(size);
-    DWORD read = 0;
-    ok = size == 0 || (ReadFile(file, bytes.data(), size, &read, nullptr) && read == size);
-  }
-  CloseHandle(file);
-  return ok;
+// The largest image file read: well above any picture a game ships, and
+// far below what would exhaust a 32-bit process.
+constexpr uint32_t kImageFileCap = 256u << 20;
+
+bool readImageFile(const std::string& name, std::vector<uint8_t>& bytes) {
+  return readWholeFile(widen932(name.c_str()).c_str(), kImageFileCap, bytes) == WholeFile::kRead;
 }
 
 UINT nextPowerOfTwo(UINT v) {
@@ -116,18 +109,22 @@ void blackenKeyedTexels(DisplayState& d, IDirect3DTexture9* texture, uint32_t co
 }
 
 // Decrypts (when there is a key) and decodes a file's bytes into a texture.
-bool textureFromBytes(DisplayState& d, std::vector<uint8_t>& bytes, const char* keyText,
-                      uint32_t colourKey, D3DXIMAGE_INFO& info, ComPtr<IDirect3DTexture9>& out) {
-  if (keyText && *keyText) desDecrypt(bytes.data(), bytes.size() / 8 * 8, keyText);
-  if (bytes.empty()) return false;
+ImageLoad textureFromBytes(DisplayState& d, std::vector<uint8_t>& bytes, const char* keyText,
+                           uint32_t colourKey, D3DXIMAGE_INFO& info, ComPtr<IDirect3DTexture9>& out) {
+  // Bytes the cipher could not turn back are not a picture to guess at.
+  if (keyText && *keyText && !desDecrypt(bytes.data(), bytes.size() / 8 * 8, keyText)) {
+    return ImageLoad::kCipherFailed;
+  }
+  if (bytes.empty()) return ImageLoad::kNotFound;
   if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
           d.device.Get(), bytes.data(), static_cast<UINT>(bytes.size()), D3DX_DEFAULT, D3DX_DEFAULT,
           D3DX_DEFAULT, D3DUSAGE_RENDERTARGET, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_FILTER_NONE,
           D3DX_DEFAULT, colourKey, &info, nullptr, out.ReleaseAndGetAddressOf()))) {
     if (colourKey) blackenKeyedTexels(d, out.Get(), colourKey);
-    return true;
+    return ImageLoad::kLoaded;
   }
-  return SUCCEEDED(createTextureOurselves(d, bytes, colourKey, info, out));
+  return SUCCEEDED(createTextureOurselves(d, bytes, colourKey, info, out)) ? ImageLoad::kLoaded
+                                                                           : ImageLoad::kNotFound;
 }
 
 std::string fullPathOf(const char* fileName) {
@@ -157,21 +154,27 @@ int32_t colourDepthOfFormat(D3DFORMAT format) {
   }
 }
 
-TextureRecord* loadImageTexture(DisplayState& d, const char* fileName, const char* keyText) {
+TextureRecord* loadImageTexture(DisplayState& d, const char* fileName, const char* keyText, ImageLoad* why) {
+  ImageLoad ignored;
+  ImageLoad& result = why ? *why : ignored;
+  result = ImageLoad::kNotFound;
   if (!d.device || !fileName || !*fileName) return nullptr;
   const std::string path = fullPathOf(fileName);
   if (path.empty()) return nullptr;
-  for (TextureRecord* t = d.textures; t; t = t->next) {
+  for (TextureRecord* t : d.textures.newestFirst()) {
     if (t->path == path) {
       ++t->useCount;
+      result = ImageLoad::kLoaded;
       return t;
     }
   }
   std::vector<uint8_t> bytes;
-  if (!readWholeFile(widen932(fileName), bytes)) return nullptr;
+  if (!readImageFile(fileName, bytes)) return nullptr;
   D3DXIMAGE_INFO info{};
   ComPtr<IDirect3DTexture9> texture;
-  if (!textureFromBytes(d, bytes, keyText, d.loadColourKey, info, texture)) return nullptr;
+  result = textureFromBytes(d, bytes, keyText, d.loadColourKey, info, texture);
+  if (result != ImageLoad::kLoaded) return nullptr;
+  result = ImageLoad::kNotFound;
   ComPtr<IDirect3DSurface9> level0;
   D3DSURFACE_DESC desc{};
   if (FAILED(texture->GetSurfaceLevel(0, level0.GetAddressOf())) || FAILED(level0->GetDesc(&desc))) {
@@ -179,6 +182,7 @@ TextureRecord* loadImageTexture(DisplayState& d, const char* fileName, const cha
   }
   TextureRecord* t = createTextureRecord(d);
   if (!t) return nullptr;
+  result = ImageLoad::kLoaded;
   t->levels = texture->GetLevelCount();
   t->texture = std::move(texture);
   t->level0 = std::move(level0);
@@ -197,8 +201,8 @@ TextureRecord* loadImageTexture(DisplayState& d, const char* fileName, const cha
 bool reloadImageTexture(DisplayState& d, const TextureRecord& t, ComPtr<IDirect3DTexture9>& out) {
   std::vector<uint8_t> bytes;
   D3DXIMAGE_INFO info{};
-  if (!readWholeFile(widen932(t.path.c_str()), bytes) ||
-      !textureFromBytes(d, bytes, t.keyText.c_str(), t.colourKey, info, out)) {
+  if (!readImageFile(t.path, bytes) ||
+      textureFromBytes(d, bytes, t.keyText.c_str(), t.colourKey, info, out) != ImageLoad::kLoaded) {
     return false;
   }
   // Only the same picture fits the record's sizes and the surfaces' rectangles.
@@ -213,12 +217,12 @@ bool reloadImageTexture(DisplayState& d, const TextureRecord& t, ComPtr<IDirect3
 
 // --- Commands ----------------------------------------------------------------
 
-int32_t cmdGChrLoad(EngineState& e) {
+int32_t cmdGChrLoad(Call& c) {
   DisplayState* d = display();
-  const uint32_t name = argString(e, 0);
-  if (!d || isEmptyString(name)) return fail(kErrBadParameter, kChrLoad);
-  TextureRecord* t = loadImageTexture(*d, textOf(name), textOf(argString(e, 1)));
-  if (!t) return fail(kErrFileNotFound, kChrLoad);
+  if (!d || c.empty(0)) return c.fail(660);
+  ImageLoad why;
+  TextureRecord* t = loadImageTexture(*d, c.s(0), c.s(1), &why);
+  if (!t) return c.fail(why == ImageLoad::kCipherFailed ? 630 : 680);
   SurfaceRecord* s = createSurfaceRecord(*d, t->imageWidth, t->imageHeight);
   if (!s) {
     releaseTextureUse(*d, t);
@@ -231,9 +235,9 @@ int32_t cmdGChrLoad(EngineState& e) {
   s->depth = createDepthSurface(*d, static_cast<UINT>(t->surfaceWidth), static_cast<UINT>(t->surfaceHeight));
   if (!s->depth) {
     releaseSurface(*d, s);
-    return fail(kErrFailed, kChrLoad);
+    return c.fail(630);
   }
-  return static_cast<int32_t>(handleOf(s));
+  return Call::handleResult(handleOf(s));
 }
 
 namespace {
@@ -259,29 +263,26 @@ bool encodeSurface(DisplayState& d, IDirect3DSurface9* pixels, int32_t width, in
 
 }  // namespace
 
-int32_t cmdGChrSave(EngineState& e) {
+int32_t cmdGChrSave(Call& c) {
   DisplayState* d = display();
-  SurfaceRecord* s = findSurface(d, e.params.arg[0]);
-  const uint32_t name = argString(e, 1);
-  const int32_t format = argInt(e, 3);
-  if (!s || name == 0 || format < 0 || format > 8) return fail(kErrBadParameter, kChrSave);
+  SurfaceRecord* s = findSurface(d, c.handle(0));
+  const int32_t format = c.i(3);
+  if (!s || c.unset(1) || format < 0 || format > 8) return c.fail(660);
   IDirect3DSurface9* pixels = pixelsOf(*d, s);
   std::vector<uint8_t> bytes;
-  if (!pixels || !encodeSurface(*d, pixels, s->width, s->height, format, bytes)) {
-    return fail(kErrBadParameter, kChrSave);
-  }
-  const char* key = textOf(argString(e, 2));
-  if (*key) desEncrypt(bytes.data(), bytes.size() / 8 * 8, key);
+  if (!pixels || !encodeSurface(*d, pixels, s->width, s->height, format, bytes)) return c.fail(660);
+  // A picture the cipher could not protect is not written at all, rather
+  // than written readable under a name the game believes enciphered.
+  const char* key = c.s(2);
+  if (*key && !desEncrypt(bytes.data(), bytes.size() / 8 * 8, key)) return c.fail(630);
 
-  HANDLE file = CreateFileW(widen932(textOf(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  FileHandle file(CreateFileW(widen932(c.s(1)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  const bool ok = file != INVALID_HANDLE_VALUE &&
-                  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+  const bool ok = file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                   written == bytes.size();
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   // A save that did not reach the disk is reported, not passed off as done.
-  if (!ok) return fail(kErrFailed, kChrSave);
+  if (!ok) return c.fail(630);
   return kDone;
 }
 

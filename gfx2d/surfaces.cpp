@@ -1,27 +1,20 @@
 // Character surfaces and the texture records they share: the two lists of
 // the display state, render-target selection, and the surface commands
 // that do not read or write files.
-#include <new>
-
-#include "gfx2d/command_args.h"
+#include "engine/call.h"
+#include "gfx2d/colours.h"
 #include "gfx2d/commands.h"
+#include "gfx2d/display.h"
 
 namespace qrt {
 
-using namespace gfx;
-
 SurfaceRecord* createSurfaceRecord(DisplayState& d, int32_t width, int32_t height) {
-  auto* s = new (std::nothrow) SurfaceRecord();
+  SurfaceRecord* s = d.surfaces.make();
   if (!s) return nullptr;
-  s->self = s;
   s->width = width;
   s->height = height;
   s->right = width - 1;
   s->bottom = height - 1;
-  s->next = d.surfaces;
-  if (d.surfaces) d.surfaces->previous = s;
-  d.surfaces = s;
-  d.liveSurfaces.insert(handleOf(s));
   return s;
 }
 
@@ -35,39 +28,22 @@ ComPtr<IDirect3DSurface9> createDepthSurface(DisplayState& d, UINT width, UINT h
 }
 
 TextureRecord* createTextureRecord(DisplayState& d) {
-  auto* t = new (std::nothrow) TextureRecord();
-  if (!t) return nullptr;
-  t->self = t;
-  t->useCount = 1;
-  t->next = d.textures;
-  if (d.textures) d.textures->previous = t;
-  d.textures = t;
-  d.liveTextures.insert(handleOf(t));
+  TextureRecord* t = d.textures.make();
+  if (t) t->useCount = 1;
   return t;
 }
 
 void releaseTextureUse(DisplayState& d, TextureRecord* t) {
   if (!t || --t->useCount > 0) return;
-  if (t->previous) t->previous->next = t->next;
-  else d.textures = t->next;
-  if (t->next) t->next->previous = t->previous;
-  d.liveTextures.erase(handleOf(t));
-  t->self = nullptr;
-  t->kind = 0;
-  delete t;   // releases the level-0 surface, then the texture
+  d.textures.release(t);   // releases the level-0 surface, then the texture
 }
 
 void releaseSurface(DisplayState& d, SurfaceRecord* s) {
-  if (s->previous) s->previous->next = s->next;
-  else d.surfaces = s->next;
-  if (s->next) s->next->previous = s->previous;
-  d.liveSurfaces.erase(handleOf(s));
+  std::unique_ptr<SurfaceRecord> gone = d.surfaces.take(s);
+  if (!gone) return;
   if (d.screen == s) d.screen = nullptr;
-  s->depth.Reset();
-  releaseTextureUse(d, s->texture);
-  s->self = nullptr;
-  s->kind = 0;
-  delete s;
+  gone->depth.Reset();
+  releaseTextureUse(d, gone->texture);
 }
 
 bool selectRenderTarget(DisplayState& d, SurfaceRecord* s) {
@@ -90,20 +66,20 @@ IDirect3DSurface9* pixelsOf(DisplayState& d, SurfaceRecord* s) {
 
 // --- Commands ----------------------------------------------------------------
 
-int32_t cmdGChrMake(EngineState& e) {
+int32_t cmdGChrMake(Call& c) {
   DisplayState* d = display();
-  const int32_t width = argInt(e, 0), height = argInt(e, 1);
+  const int32_t width = c.i(0), height = c.i(1);
   ComPtr<IDirect3DTexture9> texture;
   if (!d || !d->device ||
       FAILED(D3DXCreateTexture(d->device.Get(), static_cast<UINT>(width), static_cast<UINT>(height),
                                1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                texture.GetAddressOf()))) {
-    return fail(kErrFailed, kChrMake);
+    return c.fail(630);
   }
   ComPtr<IDirect3DSurface9> level0;
   D3DSURFACE_DESC desc{};
   if (FAILED(texture->GetSurfaceLevel(0, level0.GetAddressOf())) || FAILED(level0->GetDesc(&desc))) {
-    return fail(kErrFailed, kChrMake);
+    return c.fail(630);
   }
   TextureRecord* t = createTextureRecord(*d);
   if (!t) return kFailed;
@@ -124,59 +100,59 @@ int32_t cmdGChrMake(EngineState& e) {
   s->texture = t;
   s->colourDepth = 32;
   s->origin = kOriginMade;
-  s->blend = argInt(e, 2) != 0 ? 1 : 0;
+  s->blend = c.i(2) != 0 ? 1 : 0;
   s->depth = createDepthSurface(*d, desc.Width, desc.Height);
   if (!s->depth) {
     releaseSurface(*d, s);
-    return fail(kErrFailed, kChrMake);
+    return c.fail(630);
   }
-  return static_cast<int32_t>(handleOf(s));
+  return Call::handleResult(handleOf(s));
 }
 
-int32_t cmdGChrClear(EngineState& e) {
+int32_t cmdGChrClear(Call& c) {
   DisplayState* d = display();
-  SurfaceRecord* s = findSurface(d, e.params.arg[0]);
-  if (!s) return fail(kErrBadParameter, kChrClear);
+  SurfaceRecord* s = findSurface(d, c.handle(0));
+  if (!s) return c.fail(660);
   if (selectRenderTarget(*d, s)) {
     d->device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
-                     opaqueColour(argInt(e, 1), argInt(e, 2), argInt(e, 3)), 1.0f, 0);
+                     opaqueColour(c.i(1), c.i(2), c.i(3)), 1.0f, 0);
     selectBackBuffer(*d);
   }
   return kDone;
 }
 
-int32_t cmdGChrRect(EngineState& e) {
-  SurfaceRecord* s = findSurface(display(), e.params.arg[0]);
-  if (!s) return fail(kErrBadParameter, kChrRect);
-  s->left = argInt(e, 1);
-  s->top = argInt(e, 2);
-  s->right = argInt(e, 3);
-  s->bottom = argInt(e, 4);
+int32_t cmdGChrRect(Call& c) {
+  SurfaceRecord* s = findSurface(display(), c.handle(0));
+  if (!s) return c.fail(660);
+  s->left = c.i(1);
+  s->top = c.i(2);
+  s->right = c.i(3);
+  s->bottom = c.i(4);
   return kDone;
 }
 
-int32_t cmdGChrColorA(EngineState& e) {
-  SurfaceRecord* s = findSurface(display(), e.params.arg[0]);
-  if (!s) return fail(kErrBadParameter, kChrColorA);
-  s->modulation = static_cast<uint32_t>(clampComponent(argInt(e, 4))) << 24 |
-                  static_cast<uint32_t>(clampComponent(argInt(e, 1))) << 16 |
-                  static_cast<uint32_t>(clampComponent(argInt(e, 2))) << 8 |
-                  static_cast<uint32_t>(clampComponent(argInt(e, 3)));
+int32_t cmdGChrColorA(Call& c) {
+  SurfaceRecord* s = findSurface(display(), c.handle(0));
+  if (!s) return c.fail(660);
+  s->modulation = static_cast<uint32_t>(clampComponent(c.i(4))) << 24 |
+                  static_cast<uint32_t>(clampComponent(c.i(1))) << 16 |
+                  static_cast<uint32_t>(clampComponent(c.i(2))) << 8 |
+                  static_cast<uint32_t>(clampComponent(c.i(3)));
   return kDone;
 }
 
-int32_t cmdGChrLoadCKey(EngineState& e) {
+int32_t cmdGChrLoadCKey(Call& c) {
   DisplayState* d = display();
   if (!d) return kFailed;
-  const int32_t r = argInt(e, 0), g = argInt(e, 1), b = argInt(e, 2);
+  const int32_t r = c.i(0), g = c.i(1), b = c.i(2);
   d->loadColourKey = (r == -1 || g == -1 || b == -1) ? 0 : opaqueColour(r, g, b);
   return kDone;
 }
 
-int32_t cmdGRelease(EngineState& e) {
+int32_t cmdGRelease(Call& c) {
   DisplayState* d = display();
-  SurfaceRecord* s = findSurface(d, e.params.arg[0]);
-  if (!s) return fail(kErrBadParameter, kRelease);
+  SurfaceRecord* s = findSurface(d, c.handle(0));
+  if (!s) return c.fail(660);
   // The screen surface lives as long as the display: G@SETUP hands the same
   // handle out again, so freeing it here would leave that handle dangling.
   if (s == d->screen) return kDone;

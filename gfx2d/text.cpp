@@ -1,13 +1,12 @@
 // Text: one font and one colour for the whole program. Script text is cp932
 // whatever the machine's code page, so it is widened with code page 932 and
 // drawn through the font's wide entry points.
-#include "gfx2d/command_args.h"
+#include "base/cp932.h"
+#include "engine/call.h"
 #include "gfx2d/commands.h"
-#include "host/cp932.h"
+#include "gfx2d/display.h"
 
 namespace qrt {
-
-using namespace gfx;
 
 namespace {
 
@@ -35,17 +34,16 @@ uint32_t colourComponent(int32_t c) {
 
 }  // namespace
 
-int32_t cmdGPrint(EngineState& e) {
+int32_t cmdGPrint(Call& c) {
   DisplayState* d = display();
-  SurfaceRecord* s = findSurface(d, e.params.arg[0]);
-  if (!s) return fail(kErrBadParameter, kPrint);
-  const uint32_t text = argString(e, 3);
-  if (isEmptyString(text)) return kDone;
+  SurfaceRecord* s = findSurface(d, c.handle(0));
+  if (!s) return c.fail(660);
+  if (c.empty(3)) return kDone;
   if (!d->font && !createFont(*d, 24, FW_NORMAL, FALSE, kShiftJisCharset, kDefaultFace)) {
-    return fail(kErrBadParameter, kPrint);
+    return c.fail(660);
   }
-  const std::wstring wide = widen932(textOf(text));
-  RECT area{argInt(e, 1), argInt(e, 2), 0, 0};
+  const std::wstring wide = widen932(c.s(3));
+  RECT area{c.i(1), c.i(2), 0, 0};
   if (selectRenderTarget(*d, s)) {
     // Measure first: the single-line draw clips to the rectangle it is given.
     d->font->DrawTextW(nullptr, wide.c_str(), -1, &area, DT_CALCRECT, d->textColour);
@@ -55,42 +53,41 @@ int32_t cmdGPrint(EngineState& e) {
   return kDone;
 }
 
-int32_t cmdGFont(EngineState& e) {
+int32_t cmdGFont(Call& c) {
   DisplayState* d = display();
-  if (!d) return fail(kErrBadParameter, kFont);
-  const BOOL italic = argInt(e, 2) == 1;
+  if (!d) return c.fail(660);
+  const BOOL italic = c.i(2) == 1;
   BYTE charset;
-  switch (argInt(e, 3)) {
+  switch (c.i(3)) {
     case 0: charset = ANSI_CHARSET; break;
     case 1: charset = DEFAULT_CHARSET; break;
     case 2: charset = SYMBOL_CHARSET; break;
     case 3: charset = kShiftJisCharset; break;
     default: charset = OEM_CHARSET; break;
   }
-  const uint32_t face = argString(e, 4);
-  const bool made = face == 0
-      ? createFont(*d, argInt(e, 0), static_cast<UINT>(argInt(e, 1)), italic, kShiftJisCharset, kDefaultFace)
-      : createFont(*d, argInt(e, 0), static_cast<UINT>(argInt(e, 1)), italic, charset, textOf(face));
+  const bool made = c.unset(4)
+      ? createFont(*d, c.i(0), static_cast<UINT>(c.i(1)), italic, kShiftJisCharset, kDefaultFace)
+      : createFont(*d, c.i(0), static_cast<UINT>(c.i(1)), italic, charset, c.s(4));
   if (!made) {
     d->font.Reset();
-    return fail(kErrBadParameter, kFont);
+    return c.fail(660);
   }
   return kDone;
 }
 
-int32_t cmdGColor(EngineState& e) {
+int32_t cmdGColor(Call& c) {
   DisplayState* d = display();
   if (!d) return kFailed;
-  d->textColour = 0xFF000000u | colourComponent(argInt(e, 0)) << 16 |
-                  colourComponent(argInt(e, 1)) << 8 | colourComponent(argInt(e, 2));
+  d->textColour = 0xFF000000u | colourComponent(c.i(0)) << 16 |
+                  colourComponent(c.i(1)) << 8 | colourComponent(c.i(2));
   return kDone;
 }
 
-int32_t cmdGColorA(EngineState& e) {
+int32_t cmdGColorA(Call& c) {
   DisplayState* d = display();
   if (!d) return kFailed;
-  d->textColour = colourComponent(argInt(e, 3)) << 24 | colourComponent(argInt(e, 0)) << 16 |
-                  colourComponent(argInt(e, 1)) << 8 | colourComponent(argInt(e, 2));
+  d->textColour = colourComponent(c.i(3)) << 24 | colourComponent(c.i(0)) << 16 |
+                  colourComponent(c.i(1)) << 8 | colourComponent(c.i(2));
   return kDone;
 }
 

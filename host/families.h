@@ -1,39 +1,24 @@
-// Create and release functions of the per-family state records, in the
-// order the host creates them at start-up and releases them at shutdown.
-// A record that cannot be created stays absent (nullptr); its family checks.
+// The composition root: the table of families the host runs, and the
+// binding of every family's handlers to the command rows.
 #pragma once
+#include <span>
+
+#include "engine/family.h"
 
 namespace qrt {
 
-struct EngineState;
-struct DisplayState;
-struct InputState;
-struct MusicList;
-struct NetworkRegistry;
-struct CdState;
-struct WaveRegistry;
-struct TimerImeRecord;
+// The families in the order the host creates them at start-up and releases
+// them at shutdown.
+std::span<const Family> families();
 
-DisplayState* createDisplayState();
-void releaseDisplayState(DisplayState* d);
-bool displayHasDirect3D(const DisplayState* d);   // the requires-setup test
+// Fills the runtime state's command records from the vocabulary and binds
+// each family's handlers to their rows; a row no family serves stays
+// unbound (calling it ends the program with the internal-error box).
+void bindCommands();
 
-InputState* createInputState();
-void releaseInputState(InputState* s);
-
-MusicList* createMusicList();
-void releaseMusicList(MusicList* m);
-
-NetworkRegistry* createNetworkRegistry();
-void releaseNetworkRegistry(NetworkRegistry* n);
-
-CdState* createCdState();
-void releaseCdState(CdState* c);
-
-WaveRegistry* createWaveRegistry();
-void releaseWaveRegistry(WaveRegistry* w);
-
-TimerImeRecord* createTimerImeRecord();
-void releaseTimerImeRecord(TimerImeRecord* t);
+void createFamilies();
+void releaseFamilies();    // each family's release is idempotent
+// The application became active (true) or inactive: every family hears it.
+void familiesActivated(bool active);
 
 }  // namespace qrt

@@ -6,18 +6,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/commands.h"
+#include "base/catalogue.h"
+#include "base/cp932.h"
+#include "base/runtime.h"
+#include "base/win_handle.h"
 #include "engine/engine.h"
-#include "host/catalogue.h"
-#include "host/cp932.h"
 #include "host/families.h"
 #include "host/loader.h"
 #include "host/messages.h"
-#include "host/runtime.h"
 
 namespace qrt {
-
-HostGlobals g_host;
 
 namespace {
 
@@ -25,7 +23,7 @@ constexpr int kWindowWidth = 570;
 constexpr int kWindowHeight = 168;
 
 // Kept for the life of the process: the single-instance mutex.
-HANDLE g_instanceMutex = nullptr;
+ObjectHandle g_instanceMutex;
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) {
@@ -53,17 +51,10 @@ void enterExecutableFolder(const std::string& path) {
   SetCurrentDirectoryW(wide.c_str());
 }
 
-template <typename Record>
-void release(Record*& record, void (*releaseRecord)(Record*)) {
-  if (!record) return;
-  releaseRecord(record);
-  record = nullptr;
-}
-
-bool honourSingleInstance(const char* path) {
-  std::wstring name = singleInstanceName(path);
+bool honourSingleInstance(const std::string& path) {
+  std::wstring name = singleInstanceName(path.c_str());
   SetLastError(0);
-  g_instanceMutex = CreateMutexW(nullptr, TRUE, name.c_str());
+  g_instanceMutex.reset(CreateMutexW(nullptr, TRUE, name.c_str()));
   return g_instanceMutex && GetLastError() == 0;
 }
 
@@ -88,7 +79,7 @@ std::wstring singleInstanceName(const char* path) {
 bool hostOpenWindow(HINSTANCE instance, const char* commandLine, int show) {
   g_host = HostGlobals{};
   g_host.instance = instance;
-  buildCommandRecords(g_host.rt.commands);
+  bindCommands();
   g_host.rt.commandLine = commandLine ? commandLine : "";
 
   CreateDirectoryW(L"\\QRT", nullptr);  // the data folder; it may exist already
@@ -128,18 +119,11 @@ void hostCreateFamilies() {
   ClientToScreen(g_host.window, &bottomRight);
   g_host.client = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 
-  g_host.engine = createEngineState();
-  g_host.display = createDisplayState();
-  g_host.input = createInputState();
-  g_host.music = createMusicList();
-  g_host.network = createNetworkRegistry();
-  g_host.cd = createCdState();
-  g_host.waves = createWaveRegistry();
-  g_host.timerIme = createTimerImeRecord();
+  createFamilies();
 }
 
 void hostAttachImage(uint8_t* imageBase, uint32_t imageSize) {
-  if (g_host.engine) engineAttachImage(*g_host.engine, imageBase, imageSize);
+  if (EngineState* e = engineState()) engineAttachImage(*e, imageBase, imageSize);
 }
 
 int hostMessageLoop() {
@@ -151,8 +135,8 @@ int hostMessageLoop() {
       DispatchMessageW(&msg);
     } else if (g_host.rt.background == 0 && g_host.rt.active != 1) {
       WaitMessage();  // inactive and not in background mode: frozen
-    } else if (g_host.engine && g_host.engine->running == 1) {
-      if (!engineStep(*g_host.engine)) {
+    } else if (EngineState* e = engineState(); e && e->running == 1) {
+      if (!engineStep(*e)) {
         bool windowGone = g_host.shutdownPending;
         hostShutdown();
         if (!windowGone) PostMessageW(g_host.window, WM_CLOSE, 0, 0);
@@ -165,21 +149,14 @@ int hostMessageLoop() {
 void hostShutdown() {
   // A command's modal loop (an error box) can deliver WM_DESTROY in the
   // middle of a step; the records it is using are released once it returns.
-  if (g_host.engine && g_host.engine->inStep) {
-    g_host.engine->running = 0;
+  if (EngineState* e = engineState(); e && e->inStep) {
+    e->running = 0;
     g_host.shutdownPending = true;
     return;
   }
   g_host.shutdownPending = false;
-  // In start-up order; each pointer is cleared, so a second call does nothing.
-  release(g_host.engine, releaseEngineState);
-  release(g_host.display, releaseDisplayState);
-  release(g_host.input, releaseInputState);
-  release(g_host.music, releaseMusicList);
-  release(g_host.network, releaseNetworkRegistry);
-  release(g_host.cd, releaseCdState);
-  release(g_host.waves, releaseWaveRegistry);
-  release(g_host.timerIme, releaseTimerImeRecord);
+  // In start-up order; a family already released does nothing.
+  releaseFamilies();
 }
 
 void hostAbandonWindow() {
@@ -202,7 +179,9 @@ int hostMain(HINSTANCE instance, const char* commandLine, int show) {
     return 0;
   }
   g_host.rt.singleInstance = loader->buffer[header + 3];
-  if (g_host.rt.singleInstance == 0x80 && !honourSingleInstance(loader->path)) {
+  // Named from the whole path: the loader's record keeps only 259 bytes of
+  // it, and two games whose long paths share that much are two games.
+  if (g_host.rt.singleInstance == 0x80 && !honourSingleInstance(path)) {
     hostAbandonWindow();
     return 0;
   }

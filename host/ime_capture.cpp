@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cp932.h"
-#include "host/text_entry.h"
+#include "base/cp932.h"
+#include "host/ime_capture.h"
 
 namespace qrt {
 

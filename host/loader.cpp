@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/cp932.h"
-#include "host/errors.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/whole_file.h"
 
 namespace qrt {
 
@@ -20,45 +21,26 @@ LoaderRecord* loadExecutable(const char* path) {
   if (!record) return nullptr;
   strncpy(record->path, path, sizeof record->path - 1);
 
-  std::wstring widePath = widen932(path);
-  HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  // One byte more than the file: a line feed follows it.
+  uint8_t* buffer = nullptr;
+  uint32_t length = 0;
+  const WholeFile read = readWholeFile(
+      widen932(path).c_str(), kMaxExecutableSize,
+      [&buffer](uint32_t n) { return buffer = allocateExecutable(n + 1); }, length);
+  if (read == WholeFile::kCannotOpen) {
     raiseLoadError(100, path, 0);
-    free(record);
-    return nullptr;
-  }
-  LARGE_INTEGER length{};
-  GetFileSizeEx(file, &length);
-  if (length.QuadPart == 0) {
-    CloseHandle(file);
+  } else if ((read == WholeFile::kRead || read == WholeFile::kReadFailed) && length == 0) {
     raiseLoadError(101, nullptr, 0);
-    free(record);
-    return nullptr;
+  } else if (read == WholeFile::kRead || read == WholeFile::kReadFailed) {
+    // A read cut short keeps what arrived; the image check decides.
+    buffer[length] = '\n';
+    record->buffer = buffer;
+    record->size = length + 1;
+    return record;
   }
-  if (length.QuadPart >= 0x7FFFFFFF) {
-    CloseHandle(file);
-    free(record);
-    return nullptr;
-  }
-  auto fileLength = static_cast<uint32_t>(length.QuadPart);
-  uint8_t* buffer = allocateExecutable(fileLength + 1);
-  if (!buffer) {
-    CloseHandle(file);
-    free(record);
-    return nullptr;
-  }
-  DWORD total = 0;
-  while (total < fileLength) {
-    DWORD got = 0;
-    if (!ReadFile(file, buffer + total, fileLength - total, &got, nullptr) || got == 0) break;
-    total += got;
-  }
-  CloseHandle(file);
-  buffer[total] = '\n';
-  record->buffer = buffer;
-  record->size = total + 1;
-  return record;
+  if (buffer) VirtualFree(buffer, 0, MEM_RELEASE);
+  free(record);
+  return nullptr;
 }
 
 int64_t findImageHeader(const uint8_t* buffer, uint32_t size) {

@@ -6,6 +6,10 @@ namespace qrt {
 
 constexpr int kImageHeaderSize = 22;
 
+// The largest executable read: far beyond any game, well inside a 32-bit
+// process.
+constexpr uint32_t kMaxExecutableSize = 1u << 30;
+
 struct LoaderRecord {
   char path[260];
   uint8_t* buffer;   // executable memory: native blocks run in place

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/cp932.h"
+#include "base/cp932.h"
 #include "host/host.h"
 
 namespace {

@@ -7,16 +7,17 @@
 // windows never appear.
 #include "host/messages.h"
 
+#include "base/runtime.h"
 #include "gfx2d/display.h"
-#include "host/runtime.h"
-#include "host/text_entry.h"
+#include "host/families.h"
+#include "host/ime_capture.h"
 
 namespace qrt {
 
 namespace {
 
 void refreshGeometry(HWND hwnd) {
-  DisplayState* d = g_host.display;
+  DisplayState* d = display();
   if (!d) return;
   if (d->windowMode == 0) {
     g_host.client = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -59,13 +60,17 @@ bool handleWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, 
       refreshGeometry(hwnd);
       return false;
 
-    case WM_ACTIVATEAPP:
-      g_host.rt.active = wParam ? 1 : 0;
+    case WM_ACTIVATEAPP: {
+      const uint8_t active = wParam ? 1 : 0;
+      const bool changed = active != g_host.rt.active;
+      g_host.rt.active = active;
+      if (changed) familiesActivated(active == 1);
       return false;
+    }
 
     case WM_SETCURSOR:
       // Full screen keeps the cursor hidden; the program draws its own.
-      if (g_host.display && g_host.display->windowMode == 0) {
+      if (display() && display()->windowMode == 0) {
         SetCursor(nullptr);
         *result = TRUE;
         return true;

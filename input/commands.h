@@ -1,21 +1,27 @@
-// Handlers of the I@ commands (ids 91..101): joystick, keyboard and mouse.
+// Handlers of the I@ commands: joystick (joystick.cpp), keyboard
+// (keyboard.cpp) and mouse (mouse.cpp).
 #pragma once
 #include <cstdint>
+#include <span>
 
 namespace qrt {
 
-struct EngineState;
+class Call;
+struct CommandBinding;
 
-int32_t cmdIJoyGet(EngineState& e);
-int32_t cmdIJoyAPos(EngineState& e);
-int32_t cmdIJoyDPos(EngineState& e);
-int32_t cmdIJoyBtn(EngineState& e);
-int32_t cmdIKeyGet(EngineState& e);
-int32_t cmdIKeyBtn(EngineState& e);
-int32_t cmdIMsGet(EngineState& e);
-int32_t cmdIMsBtn(EngineState& e);
-int32_t cmdIMsPos(EngineState& e);
-int32_t cmdIKeyGet2(EngineState& e);
-int32_t cmdIKeyBtn2(EngineState& e);
+// The family's handlers by command, for the host to bind.
+std::span<const CommandBinding> inputCommands();
+
+int32_t cmdIJoyGet(Call& c);
+int32_t cmdIJoyAPos(Call& c);
+int32_t cmdIJoyDPos(Call& c);
+int32_t cmdIJoyBtn(Call& c);
+int32_t cmdIKeyGet(Call& c);
+int32_t cmdIKeyBtn(Call& c);
+int32_t cmdIMsGet(Call& c);
+int32_t cmdIMsBtn(Call& c);
+int32_t cmdIMsPos(Call& c);
+int32_t cmdIKeyGet2(Call& c);
+int32_t cmdIKeyBtn2(Call& c);
 
 }  // namespace qrt

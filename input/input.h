@@ -18,6 +18,9 @@
 
 namespace qrt {
 
+class Call;
+struct Family;
+
 constexpr int kMaxControllers = 16;
 constexpr int kJoyValueCount = 12;    // six axes, two sliders, four points of view
 constexpr int kJoyButtonCount = 32;
@@ -28,6 +31,17 @@ constexpr int kKeyBufferSize = 16;    // key events the platform keeps for I@KEY
 enum class KeyboardMode : int32_t { kNone = 0, kImmediate = 1, kBuffered = 2 };
 
 using DeviceRef = Microsoft::WRL::ComPtr<IDirectInputDevice8A>;
+
+// What the last get commands read, zero at start. The query commands only
+// ever look here.
+struct CapturedInput {
+  DIJOYSTATE joysticks[kMaxControllers];
+  uint8_t keys[256];                  // by DIK_ code, nonzero while down
+  DIMOUSESTATE2 mouse;                // after interpretation by I@MSGET
+  DIDEVICEOBJECTDATA lastKey;
+};
+static_assert(sizeof(DIJOYSTATE) == 80, "controller state is 80 bytes");
+static_assert(sizeof(DIDEVICEOBJECTDATA) == 20, "key event record is 20 bytes");
 
 // The family's state record. The DirectInput object is declared first so
 // that the devices made from it are released before it.
@@ -40,38 +54,33 @@ struct InputState {
   DeviceRef mouse;
   DeviceRef keyboard;
   DeviceRef joysticks[kMaxControllers];
+  CapturedInput captured{};
 };
 
-// What the last get commands read: process-wide, zero at start. The query
-// commands only ever look here.
-struct CapturedInput {
-  DIJOYSTATE joysticks[kMaxControllers];
-  uint8_t keys[256];                  // by DIK_ code, nonzero while down
-  DIMOUSESTATE2 mouse;                // after interpretation by I@MSGET
-  DIDEVICEOBJECTDATA lastKey;
-};
-static_assert(sizeof(DIJOYSTATE) == 80, "controller state is 80 bytes");
-static_assert(sizeof(DIDEVICEOBJECTDATA) == 20, "key event record is 20 bytes");
+// The input state of the run, or nullptr when it is absent.
+InputState* input();
+Family inputFamily();
 
-extern CapturedInput g_captured;
+// What the query commands read: the captured state, or all zeros when the
+// record is absent.
+const CapturedInput& captured();
 
 // Devices are read while the application is active, or always when the
 // script asked for background input (S@BACKGROUND 2).
 bool inputAllowed();
 
 // The neutral controller: every value centred (32768), no button down.
-void storeNeutralJoystick(int n);
+void storeNeutralJoystick(InputState& s, int n);
 
 // Shared by the handlers: the DirectInput object, made on first use (error
 // 630 naming the command when it cannot be), and the cooperative level and
 // acquisition every device gets.
-IDirectInput8A* ensureDirectInput(InputState& s, int commandId);
+IDirectInput8A* ensureDirectInput(Call& c, InputState& s);
 HRESULT openDevice(IDirectInputDevice8A* device);
 
-namespace cmd {
-constexpr int kJoyGet = 91, kJoyAPos = 92, kJoyDPos = 93, kJoyBtn = 94, kKeyGet = 95,
-              kKeyBtn = 96, kMsGet = 97, kMsBtn = 98, kMsPos = 99, kKeyGet2 = 100,
-              kKeyBtn2 = 101;
-}
+// Reads a device's state; when the platform refuses because the device lost
+// its acquisition (the application was switched away from), acquires it
+// again and reads once more.
+HRESULT readDeviceState(IDirectInputDevice8A* device, DWORD size, void* state);
 
 }  // namespace qrt

@@ -2,9 +2,8 @@
 // and I@JOYBTN read the captured state.
 #include <cstring>
 
-#include "engine/engine.h"
-#include "host/errors.h"
-#include "host/runtime.h"
+#include "base/runtime.h"
+#include "engine/call.h"
 #include "input/input.h"
 
 namespace qrt {
@@ -43,7 +42,7 @@ BOOL CALLBACK recordController(const DIDEVICEINSTANCEA* instance, void* context)
 
 int32_t joyValue(int n, int k) {
   int32_t values[kJoyValueCount];
-  std::memcpy(values, &g_captured.joysticks[n], sizeof values);
+  std::memcpy(values, &captured().joysticks[n], sizeof values);
   return values[k];
 }
 
@@ -52,22 +51,16 @@ bool validValue(int32_t k) { return k >= 0 && k < kJoyValueCount; }
 
 }  // namespace
 
-int32_t cmdIJoyGet(EngineState& e) {
-  const int32_t n = static_cast<int32_t>(e.params.arg[0]);
-  if (!validController(n)) {
-    raiseCommandError(660, cmd::kJoyGet);
-    return 0;
-  }
+int32_t cmdIJoyGet(Call& c) {
+  const int32_t n = c.i(0);
+  if (!validController(n)) return c.fail(660);
+  InputState* s = input();
+  if (!s) return c.fail(630);
   if (!inputAllowed()) {
-    storeNeutralJoystick(n);
+    storeNeutralJoystick(*s, n);
     return 1;
   }
-  InputState* s = g_host.input;
-  if (!s) {
-    raiseCommandError(630, cmd::kJoyGet);
-    return 0;
-  }
-  if (!ensureDirectInput(*s, cmd::kJoyGet)) return 0;
+  if (!ensureDirectInput(c, *s)) return 0;
   // Repeated until a first controller turns up; later arrivals are not seen.
   if (s->joystickCount == 0) {
     Enumeration context{s};
@@ -76,47 +69,33 @@ int32_t cmdIJoyGet(EngineState& e) {
   }
   IDirectInputDevice8A* device = n < s->joystickCount ? s->joysticks[n].Get() : nullptr;
   if (!device) {
-    storeNeutralJoystick(n);
+    storeNeutralJoystick(*s, n);
     return 0;
   }
   device->Poll();
   DIJOYSTATE state{};
   if (device->GetDeviceState(sizeof state, &state) != DI_OK) {
     device->Acquire();
-    storeNeutralJoystick(n);
+    storeNeutralJoystick(*s, n);
     return 0;
   }
-  g_captured.joysticks[n] = state;
+  s->captured.joysticks[n] = state;
   return 1;
 }
 
-int32_t cmdIJoyAPos(EngineState& e) {
-  const int32_t n = static_cast<int32_t>(e.params.arg[0]);
-  const int32_t k = static_cast<int32_t>(e.params.arg[1]);
-  if (!validController(n)) {
-    raiseCommandError(660, cmd::kJoyAPos);
-    return -1;
-  }
-  if (!validValue(k)) {
-    raiseCommandError(660, cmd::kJoyAPos);
-    return 100;
-  }
+int32_t cmdIJoyAPos(Call& c) {
+  const int32_t n = c.i(0), k = c.i(1);
+  if (!validController(n)) return c.fail(660, -1);
+  if (!validValue(k)) return c.fail(660, 100);
   const int32_t v = joyValue(n, k);
   // 100 would read as the command's failure and end the program.
   return v == 100 ? 101 : v;
 }
 
-int32_t cmdIJoyDPos(EngineState& e) {
-  const int32_t n = static_cast<int32_t>(e.params.arg[0]);
-  const int32_t k = static_cast<int32_t>(e.params.arg[1]);
-  if (!validController(n)) {
-    raiseCommandError(660, cmd::kJoyDPos);
-    return -1;
-  }
-  if (!validValue(k)) {
-    raiseCommandError(660, cmd::kJoyDPos);
-    return 100;
-  }
+int32_t cmdIJoyDPos(Call& c) {
+  const int32_t n = c.i(0), k = c.i(1);
+  if (!validController(n)) return c.fail(660, -1);
+  if (!validValue(k)) return c.fail(660, 100);
   const int32_t v = joyValue(n, k);
   if (k < 8) {
     if (v < kLowThreshold) return -1;
@@ -133,14 +112,10 @@ int32_t cmdIJoyDPos(EngineState& e) {
   }
 }
 
-int32_t cmdIJoyBtn(EngineState& e) {
-  const int32_t n = static_cast<int32_t>(e.params.arg[0]);
-  const int32_t b = static_cast<int32_t>(e.params.arg[1]);
-  if (!validController(n) || b < 0 || b > kJoyButtonCount) {
-    raiseCommandError(660, cmd::kJoyBtn);
-    return 100;
-  }
-  const BYTE* buttons = g_captured.joysticks[n].rgbButtons;
+int32_t cmdIJoyBtn(Call& c) {
+  const int32_t n = c.i(0), b = c.i(1);
+  if (!validController(n) || b < 0 || b > kJoyButtonCount) return c.fail(660, 100);
+  const BYTE* buttons = captured().joysticks[n].rgbButtons;
   if (b == 0) {
     for (int i = 0; i < kJoyButtonCount; ++i)
       if (buttons[i]) return 1;

@@ -3,9 +3,7 @@
 // is replaced when a script switches; waiting events are lost then.
 #include <cstring>
 
-#include "engine/engine.h"
-#include "host/errors.h"
-#include "host/runtime.h"
+#include "engine/call.h"
 #include "input/input.h"
 
 namespace qrt {
@@ -40,71 +38,60 @@ bool ensureKeyboard(InputState& s, KeyboardMode mode) {
   return true;
 }
 
-void clearLastKey() {
-  g_captured.lastKey.dwOfs = 0;
-  g_captured.lastKey.dwData = 0;
-  g_captured.lastKey.dwTimeStamp = 0;
+void clearLastKey(InputState& s) {
+  s.captured.lastKey.dwOfs = 0;
+  s.captured.lastKey.dwData = 0;
+  s.captured.lastKey.dwTimeStamp = 0;
 }
 
 }  // namespace
 
-int32_t cmdIKeyGet(EngineState&) {
+int32_t cmdIKeyGet(Call& c) {
+  InputState* s = input();
+  if (!s) return c.fail(630);
   if (!inputAllowed()) {
-    std::memset(g_captured.keys, 0, sizeof g_captured.keys);
+    std::memset(s->captured.keys, 0, sizeof s->captured.keys);
     return 1;
   }
-  InputState* s = g_host.input;
-  if (!s) {
-    raiseCommandError(630, cmd::kKeyGet);
-    return 0;
-  }
-  if (!ensureDirectInput(*s, cmd::kKeyGet)) return 0;
+  if (!ensureDirectInput(c, *s)) return 0;
   if (!ensureKeyboard(*s, KeyboardMode::kImmediate) ||
-      FAILED(s->keyboard->GetDeviceState(sizeof g_captured.keys, g_captured.keys))) {
-    raiseCommandError(630, cmd::kKeyGet);
-    return 0;
+      FAILED(readDeviceState(s->keyboard.Get(), sizeof s->captured.keys, s->captured.keys))) {
+    return c.fail(630);
   }
   return 1;
 }
 
-int32_t cmdIKeyBtn(EngineState& e) {
-  const int32_t k = static_cast<int32_t>(e.params.arg[0]);
-  if (k < 0 || k > 255) {
-    raiseCommandError(660, cmd::kKeyBtn);
-    return -1;
-  }
-  return g_captured.keys[k] ? 1 : 0;
+int32_t cmdIKeyBtn(Call& c) {
+  const int32_t k = c.i(0);
+  if (k < 0 || k > 255) return c.fail(660, -1);
+  return captured().keys[k] ? 1 : 0;
 }
 
-int32_t cmdIKeyGet2(EngineState&) {
+int32_t cmdIKeyGet2(Call& c) {
+  InputState* s = input();
+  if (!s) return c.fail(630);
   if (!inputAllowed()) {
-    clearLastKey();
+    clearLastKey(*s);
     return 1;
   }
-  InputState* s = g_host.input;
-  if (!s) {
-    raiseCommandError(630, cmd::kKeyGet2);
-    return 0;
-  }
-  if (!ensureDirectInput(*s, cmd::kKeyGet2)) return 0;
-  if (!ensureKeyboard(*s, KeyboardMode::kBuffered)) {
-    raiseCommandError(630, cmd::kKeyGet2);
-    return 0;
-  }
+  if (!ensureDirectInput(c, *s)) return 0;
+  if (!ensureKeyboard(*s, KeyboardMode::kBuffered)) return c.fail(630);
   // One event per call, the oldest first.
   DWORD count = 1;
-  HRESULT hr = s->keyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), &g_captured.lastKey, &count, 0);
-  if (FAILED(hr)) {
-    raiseCommandError(630, cmd::kKeyGet2);
-    return 0;
+  HRESULT hr = s->keyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), &s->captured.lastKey, &count, 0);
+  if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) {
+    count = 1;
+    if (SUCCEEDED(s->keyboard->Acquire()))
+      hr = s->keyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), &s->captured.lastKey, &count, 0);
   }
-  if (count == 0) clearLastKey();
+  if (FAILED(hr)) return c.fail(630);
+  if (count == 0) clearLastKey(*s);
   return 1;
 }
 
-int32_t cmdIKeyBtn2(EngineState& e) {
-  const int32_t item = static_cast<int32_t>(e.params.arg[0]);
-  const DIDEVICEOBJECTDATA& event = g_captured.lastKey;
+int32_t cmdIKeyBtn2(Call& c) {
+  const int32_t item = c.i(0);
+  const DIDEVICEOBJECTDATA& event = captured().lastKey;
   switch (item) {
     case 0: return static_cast<int32_t>(event.dwOfs);
     case 1:
@@ -112,8 +99,7 @@ int32_t cmdIKeyBtn2(EngineState& e) {
       return event.dwData ? 1 : 2;
     case 2: return static_cast<int32_t>(event.dwTimeStamp);
     default:
-      raiseCommandError(660, cmd::kKeyBtn2);
-      return -1;
+      return c.fail(660, -1);
   }
 }
 

@@ -8,10 +8,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/engine.h"
+#include "base/runtime.h"
+#include "engine/call.h"
 #include "gfx2d/display.h"
-#include "host/errors.h"
-#include "host/runtime.h"
 #include "input/input.h"
 
 namespace qrt {
@@ -21,21 +20,21 @@ namespace {
 constexpr int32_t kMouseModeCount = 3;
 constexpr int32_t kCoarseDivisor = 64;
 
-bool readMouse(InputState& s) {
-  DIMOUSESTATE2& m = g_captured.mouse;
+bool readMouse(Call& c, InputState& s) {
+  DIMOUSESTATE2& m = s.captured.mouse;
   m.lX = m.lY = m.lZ = 0;
-  if (!ensureDirectInput(s, cmd::kMsGet)) return false;
+  if (!ensureDirectInput(c, s)) return false;
   if (!s.mouse) {
     DeviceRef device;
     if (FAILED(s.directInput->CreateDevice(GUID_SysMouse, device.GetAddressOf(), nullptr)) ||
         FAILED(device->SetDataFormat(&c_dfDIMouse2)) || FAILED(openDevice(device.Get()))) {
-      raiseCommandError(630, cmd::kMsGet);
+      c.fail(630);
       return false;
     }
     s.mouse = device;
   }
-  if (FAILED(s.mouse->GetDeviceState(sizeof m, &m))) {
-    raiseCommandError(630, cmd::kMsGet);
+  if (FAILED(readDeviceState(s.mouse.Get(), sizeof m, &m))) {
+    c.fail(630);
     return false;
   }
   return true;
@@ -55,27 +54,21 @@ int32_t toLogical(int32_t client, int32_t logicalSize, int32_t clientSize) {
 
 }  // namespace
 
-int32_t cmdIMsGet(EngineState& e) {
-  const int32_t mode = static_cast<int32_t>(e.params.arg[0]);
+int32_t cmdIMsGet(Call& c) {
+  const int32_t mode = c.i(0);
   // A negative mode names no interpretation either.
-  if (mode < 0 || mode >= kMouseModeCount) {
-    raiseCommandError(660, cmd::kMsGet);
-    return 0;
-  }
-  DIMOUSESTATE2& m = g_captured.mouse;
+  if (mode < 0 || mode >= kMouseModeCount) return c.fail(660);
+  InputState* s = input();
+  if (!s) return c.fail(630);
+  DIMOUSESTATE2& m = s->captured.mouse;
   if (!inputAllowed()) {
     if (mode == 0) m.lX = m.lY = m.lZ = 0;
     std::memset(m.rgbButtons, 0, sizeof m.rgbButtons);
     return 1;
   }
-  InputState* s = g_host.input;
-  if (!s) {
-    raiseCommandError(630, cmd::kMsGet);
-    return 0;
-  }
-  if (!readMouse(*s)) return 0;
+  if (!readMouse(c, *s)) return 0;
 
-  const DisplayState* d = g_host.display;
+  const DisplayState* d = display();
   const int windowMode = d ? d->windowMode : -1;
   if (mode == 0) {
     m.lX /= kCoarseDivisor;
@@ -104,25 +97,20 @@ int32_t cmdIMsGet(EngineState& e) {
   return 1;
 }
 
-int32_t cmdIMsPos(EngineState& e) {
-  const DIMOUSESTATE2& m = g_captured.mouse;
-  switch (static_cast<int32_t>(e.params.arg[0])) {
+int32_t cmdIMsPos(Call& c) {
+  const DIMOUSESTATE2& m = captured().mouse;
+  switch (c.i(0)) {
     case 0: return m.lX;
     case 1: return m.lY;
     case 2: return m.lZ;
-    default:
-      raiseCommandError(660, cmd::kMsPos);
-      return 32767;
+    default: return c.fail(660, 32767);
   }
 }
 
-int32_t cmdIMsBtn(EngineState& e) {
-  const int32_t b = static_cast<int32_t>(e.params.arg[0]);
-  if (b < 0 || b > 7) {
-    raiseCommandError(660, cmd::kMsBtn);
-    return 32767;
-  }
-  return g_captured.mouse.rgbButtons[b] ? 1 : 0;
+int32_t cmdIMsBtn(Call& c) {
+  const int32_t b = c.i(0);
+  if (b < 0 || b > 7) return c.fail(660, 32767);
+  return captured().mouse.rgbButtons[b] ? 1 : 0;
 }
 
 }  // namespace qrt

@@ -1,15 +1,28 @@
-// Network registry: servers, users and HTTP downloads.
+// The network family's record. Its commands come with the family.
 #include <new>
 
-#include "host/families.h"
+#include "engine/family.h"
+#include "net/network.h"
 
 namespace qrt {
 
-struct NetworkRegistry {
-  int unused = 0;
-};
+namespace {
 
-NetworkRegistry* createNetworkRegistry() { return new (std::nothrow) NetworkRegistry(); }
-void releaseNetworkRegistry(NetworkRegistry* r) { delete r; }
+NetworkRegistry* g_network = nullptr;
+
+void createNetwork() {
+  if (!g_network) g_network = new (std::nothrow) NetworkRegistry();
+}
+
+void releaseNetwork() {
+  delete g_network;
+  g_network = nullptr;
+}
+
+}  // namespace
+
+NetworkRegistry* networkRegistry() { return g_network; }
+
+Family networkFamily() { return {"network", createNetwork, releaseNetwork, nullptr, nullptr, {}}; }
 
 }  // namespace qrt

@@ -11,12 +11,12 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/engine.h"
-#include "host/cp932.h"
-#include "host/errors.h"
-#include "host/runtime.h"
-#include "host/text_entry.h"
-#include "system/timer_ime.h"
+#include "base/cp932.h"
+#include "base/runtime.h"
+#include "base/text_entry.h"
+#include "base/win_handle.h"
+#include "engine/call.h"
+#include "system/ime_record.h"
 
 namespace qrt {
 
@@ -37,49 +37,31 @@ constexpr DWORD kConversionOfMode[6] = {
 // append to it without the store growing it at once.
 constexpr uint32_t kEmptyRoom = 128;
 
-// The main window's input context for the length of one command.
-class InputContext {
- public:
-  InputContext() : window_(g_host.window), context_(window_ ? ImmGetContext(window_) : nullptr) {}
-  ~InputContext() {
-    if (context_) ImmReleaseContext(window_, context_);
-  }
-  InputContext(const InputContext&) = delete;
-  InputContext& operator=(const InputContext&) = delete;
-  explicit operator bool() const { return context_ != nullptr; }
-  operator HIMC() const { return context_; }
-
- private:
-  HWND window_;
-  HIMC context_;
-};
-
 TextEntryState& entry() { return g_host.rt.text; }
 
-int32_t intArg(const EngineState& e, int i) { return static_cast<int32_t>(e.params.arg[i]); }
-
-int32_t stringResult(const StringObject* s) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(s)); }
-
-int32_t emptyString(EngineState& e) {
-  StringObject* t = takeTemporary(e, kEmptyRoom, e.currentCommand);
+int32_t emptyString(Call& c) {
+  StringObject* t = c.temporary(kEmptyRoom);
   if (!t) return 0;
   t->text()[0] = '\0';
   t->length = 1;
-  return stringResult(t);
+  return Call::string(t);
 }
 
 // A copy of `length` bytes; the empty string when there are none, no
 // string object (error 620 shown) when no temporary can be had.
-int32_t textResult(EngineState& e, const char* text, uint32_t length) {
-  if (length == 0) return emptyString(e);
-  return stringResult(temporaryText(e, text, length, e.currentCommand));
+int32_t textResult(Call& c, const char* text, uint32_t length) {
+  if (length == 0) return emptyString(c);
+  return c.text(text, length);
 }
 
 // ------------------------------------------------------------- snapshot
 
 // Without its record (it could not be allocated) the process has no
 // snapshot: every composition reads as empty.
-CompositionSnapshot* snapshot() { return g_host.timerIme ? &g_host.timerIme->snapshot : nullptr; }
+CompositionSnapshot* snapshot() {
+  SystemRecord* r = systemRecord();
+  return r ? &r->snapshot : nullptr;
+}
 
 uint32_t offsetAt(const TextBuffer& clauses, int32_t i) {
   uint32_t at;
@@ -162,22 +144,22 @@ int32_t targetClause() {
 }
 
 // Clause k (1 ≤ k ≤ the clause count) of the snapshot.
-int32_t clauseResult(EngineState& e, int32_t k) {
+int32_t clauseResult(Call& c, int32_t k) {
   const CompositionSnapshot& s = *snapshot();
   const uint32_t begin = offsetAt(s.clauses, k - 1), end = offsetAt(s.clauses, k);
-  return textResult(e, s.composition.data + begin, end - begin);
+  return textResult(c, s.composition.data + begin, end - begin);
 }
 
 // S@IMEGETSTR 0 / S@IMEGETEDITSTR 0: asks the window for the next
 // composition and waits a frame for it, unless one is already captured.
-int32_t armCapture(EngineState& e) {
+int32_t armCapture(Call& c) {
   TextEntryState& t = entry();
   if (t.captureState == kCaptureDone) return 0;
   t.composition.length = 0;
   t.clauses.length = 0;
   t.attributes.length = 0;
   t.captureState = kCaptureArmed;
-  e.yieldRequested = true;
+  c.yield();
   return 0;
 }
 
@@ -246,13 +228,10 @@ DWORD candidateCount(const TextBuffer& list) {
 
 // ------------------------------------------------------------------ modes
 
-int32_t cmdSImeSetMode(EngineState& e) {
-  const int32_t mode = intArg(e, 0);
-  if (mode < 0 || mode > 5) {
-    raiseCommandError(660, e.currentCommand);
-    return -1;
-  }
-  InputContext context;
+int32_t cmdSImeSetMode(Call& c) {
+  const int32_t mode = c.i(0);
+  if (mode < 0 || mode > 5) return c.fail(660, -1);
+  InputContext context(g_host.window);
   if (!context) return 0;
   if (mode == 0) {
     ImmSetOpenStatus(context, FALSE);
@@ -265,8 +244,8 @@ int32_t cmdSImeSetMode(EngineState& e) {
   return 0;
 }
 
-int32_t cmdSImeGetMode(EngineState&) {
-  InputContext context;
+int32_t cmdSImeGetMode(Call&) {
+  InputContext context(g_host.window);
   if (!context || !ImmGetOpenStatus(context)) return 0;
   DWORD conversion = 0, sentence = 0;
   ImmGetConversionStatus(context, &conversion, &sentence);
@@ -279,85 +258,85 @@ int32_t cmdSImeGetMode(EngineState&) {
 
 // ------------------------------------------------------------ composition
 
-int32_t cmdSImeGetStr(EngineState& e) {
-  const int32_t n = intArg(e, 0);
-  if (n == 0) return armCapture(e);
+int32_t cmdSImeGetStr(Call& c) {
+  const int32_t n = c.i(0);
+  if (n == 0) return armCapture(c);
   takeSnapshotIfCaptured();
-  if (n < 0 || n > clauseCount()) return emptyString(e);
-  return clauseResult(e, n);
+  if (n < 0 || n > clauseCount()) return emptyString(c);
+  return clauseResult(c, n);
 }
 
-int32_t cmdSImeGetState(EngineState& e) {
-  const int32_t n = intArg(e, 0);
+int32_t cmdSImeGetState(Call& c) {
+  const int32_t n = c.i(0);
   takeSnapshotIfCaptured();
   if (n < 1 || n > clauseCount()) return 0;
   return n == targetClause() ? 3 : 2;
 }
 
-int32_t cmdSImeGetResult(EngineState& e) {
+int32_t cmdSImeGetResult(Call& c) {
   TextBuffer& result = entry().result;
   if (result.length == 0) {
     // Nothing committed yet: the script waits for the next frame.
-    e.yieldRequested = true;
+    c.yield();
     return 0;
   }
-  StringObject* t = temporaryText(e, result.data, result.length, e.currentCommand);
+  const int32_t t = c.text(result.data, result.length);
   if (!t) return -1;
   result.length = 0;  // each committed text is handed out once
-  return stringResult(t);
+  return t;
 }
 
 // ------------------------------------------------------------- candidates
 
-int32_t cmdSImeGetList(EngineState& e) {
-  const int32_t n = intArg(e, 0);
+int32_t cmdSImeGetList(Call& c) {
+  const int32_t n = c.i(0);
   const CandidateBlock& live = entry().candidates;
   CompositionSnapshot* s = snapshot();
-  if (live.length == 0 || !live.address || !s) return emptyString(e);
+  if (live.length == 0 || !live.address || !s) return emptyString(c);
   if (!s->candidates.assign(static_cast<const char*>(live.address), live.length)) {
     s->candidates.length = 0;
-    return emptyString(e);
+    return emptyString(c);
   }
   const char* text;
   uint32_t length;
-  if (!candidateText(s->candidates, n, &text, &length)) return emptyString(e);
-  return textResult(e, text, length);
+  if (!candidateText(s->candidates, n, &text, &length)) return emptyString(c);
+  return textResult(c, text, length);
 }
 
-int32_t cmdSImeSetSelect(EngineState& e) {
-  const int32_t n = intArg(e, 0);
+int32_t cmdSImeSetSelect(Call& c) {
+  const int32_t n = c.i(0);
   const CompositionSnapshot* s = snapshot();
   if (entry().candidates.length == 0 || !s || n < 1 || static_cast<DWORD>(n) > candidateCount(s->candidates))
     return 0;
-  InputContext context;
+  InputContext context(g_host.window);
   if (context) ImmNotifyIME(context, NI_SELECTCANDIDATESTR, 0, static_cast<DWORD>(n - 1));
   return 0;
 }
 
 // -------------------------------------------------------------- edit line
 
-int32_t cmdSImeSetEditMode(EngineState& e) {
-  const int32_t flag = intArg(e, 0);
+int32_t cmdSImeSetEditMode(Call& c) {
+  const int32_t flag = c.i(0);
   // The edit text stays: a script may pause editing and resume it.
   if (flag == 0 || flag == 1) entry().editMode = static_cast<uint8_t>(flag);
   return 0;
 }
 
-int32_t cmdSImeGetEditStr(EngineState& e) {
-  const int32_t n = intArg(e, 0);
-  if (n == 0) return armCapture(e);
+int32_t cmdSImeGetEditStr(Call& c) {
+  const int32_t n = c.i(0);
+  if (n == 0) return armCapture(c);
   if (entry().editMode != 1) return 0;
   takeSnapshotIfCaptured();
   const Segment s = editSegment(n);
   switch (s.kind) {
-    case Segment::kPlain: return textResult(e, s.text, s.length);
-    case Segment::kClause: return clauseResult(e, s.clause);
-    default: return emptyString(e);
+    case Segment::kPlain: return textResult(c, s.text, s.length);
+    case Segment::kClause: return clauseResult(c, s.clause);
+    default: return emptyString(c);
   }
 }
 
-int32_t cmdSImeGetEditState(EngineState& e) {
-  const int32_t n = intArg(e, 0);
+int32_t cmdSImeGetEditState(Call& c) {
+  const int32_t n = c.i(0);
   if (entry().editMode != 1) return 0;
   takeSnapshotIfCaptured();
   const Segment s = editSegment(n);
@@ -368,27 +347,26 @@ int32_t cmdSImeGetEditState(EngineState& e) {
   }
 }
 
-int32_t cmdSImeGetEditResult(EngineState& e) {
+int32_t cmdSImeGetEditResult(Call& c) {
   TextBuffer& line = entry().editResult;
   if (line.length == 0) return 0;
-  StringObject* t = temporaryText(e, line.data, line.length, e.currentCommand);
+  const int32_t t = c.text(line.data, line.length);
   if (!t) return 0;
   line.length = 0;
-  return stringResult(t);
+  return t;
 }
 
-int32_t cmdSImeGetEditColumn(EngineState&) { return static_cast<int32_t>(entry().caret); }
+int32_t cmdSImeGetEditColumn(Call&) { return static_cast<int32_t>(entry().caret); }
 
-int32_t cmdSImeSetEditLen(EngineState& e) {
-  const int32_t n = intArg(e, 0);
+int32_t cmdSImeSetEditLen(Call& c) {
+  const int32_t n = c.i(0);
   entry().maxLength = n > 0 ? n : 0;
   return 0;
 }
 
-int32_t cmdSKanjiChk(EngineState& e) {
-  const uint32_t text = e.params.arg[0];
-  if (text == 0) return 0;
-  return isLeadByte932(static_cast<unsigned char>(textOf(text)[0])) ? 1 : 0;
+int32_t cmdSKanjiChk(Call& c) {
+  if (c.unset(0)) return 0;
+  return isLeadByte932(static_cast<unsigned char>(c.s(0)[0])) ? 1 : 0;
 }
 
 }  // namespace qrt

@@ -6,21 +6,21 @@
 
 namespace qrt {
 
-struct EngineState;
+class Call;
 
-int32_t cmdSImeSetMode(EngineState& e);        // 163
-int32_t cmdSImeGetMode(EngineState& e);        // 164
-int32_t cmdSImeGetStr(EngineState& e);         // 165, yields while arming
-int32_t cmdSImeGetState(EngineState& e);       // 166
-int32_t cmdSImeGetResult(EngineState& e);      // 167, yields without a result
-int32_t cmdSImeGetList(EngineState& e);        // 168
-int32_t cmdSImeSetSelect(EngineState& e);      // 169
-int32_t cmdSImeSetEditMode(EngineState& e);    // 170
-int32_t cmdSImeGetEditStr(EngineState& e);     // 171, yields while arming
-int32_t cmdSImeGetEditState(EngineState& e);   // 172
-int32_t cmdSImeGetEditResult(EngineState& e);  // 173
-int32_t cmdSImeGetEditColumn(EngineState& e);  // 174
-int32_t cmdSKanjiChk(EngineState& e);          // 175
-int32_t cmdSImeSetEditLen(EngineState& e);     // 176
+int32_t cmdSImeSetMode(Call& c);        // 163
+int32_t cmdSImeGetMode(Call& c);        // 164
+int32_t cmdSImeGetStr(Call& c);         // 165, yields while arming
+int32_t cmdSImeGetState(Call& c);       // 166
+int32_t cmdSImeGetResult(Call& c);      // 167, yields without a result
+int32_t cmdSImeGetList(Call& c);        // 168
+int32_t cmdSImeSetSelect(Call& c);      // 169
+int32_t cmdSImeSetEditMode(Call& c);    // 170
+int32_t cmdSImeGetEditStr(Call& c);     // 171, yields while arming
+int32_t cmdSImeGetEditState(Call& c);   // 172
+int32_t cmdSImeGetEditResult(Call& c);  // 173
+int32_t cmdSImeGetEditColumn(Call& c);  // 174
+int32_t cmdSKanjiChk(Call& c);          // 175
+int32_t cmdSImeSetEditLen(Call& c);     // 176
 
 }  // namespace qrt

@@ -1,29 +1,28 @@
-// The built-in table as compiled programs and error boxes see it: ids,
-// names, signatures, flags, handlers, and the records built from it.
+// The built-in vocabulary as compiled programs and error boxes see it: ids,
+// names, signatures, flags, the handlers the families bind, and the records
+// built from it.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <set>
 #include <string>
 
+#include "base/runtime.h"
 #include "engine/commands.h"
+#include "host/families.h"
 
 namespace {
 
 using qrt::kCommandCount;
-using qrt::kCommandTable;
+using qrt::kCommands;
 
-TEST(CommandTable, EveryIdHasOneRowWithAHandlerAndAUniqueName) {
+TEST(CommandTable, EveryIdHasOneRowWithAUniqueName) {
   std::set<std::string> names;
   for (int id = 0; id < kCommandCount; ++id) {
-    const qrt::CommandRow& row = kCommandTable[id];
+    const qrt::CommandInfo& row = kCommands[id];
     EXPECT_EQ(row.id, id);
     ASSERT_NE(row.name, nullptr);
     EXPECT_TRUE(names.insert(row.name).second) << "duplicate name " << row.name;
-    if (id == 0)
-      EXPECT_EQ(row.handler, nullptr) << "XYZ@NOP is never callable";
-    else
-      EXPECT_NE(row.handler, nullptr) << row.name;
     // Names are what error boxes insert: upper-case ASCII (cp932 single bytes).
     for (const char* p = row.name; *p; ++p) {
       const bool allowed = (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || *p == '@';
@@ -171,9 +170,26 @@ const ExpectedRow kSpotRows[] = {
     {230, "P@INETCLOSE", "SS", 0x400},
 };
 
+TEST(CommandTable, EveryCommandIsServedByAtMostOneFamilyAndNopByNone) {
+  std::set<int> bound;
+  for (const qrt::Family& f : qrt::families()) {
+    for (const qrt::CommandBinding& b : f.commands) {
+      ASSERT_GT(b.id, 0) << f.name << " binds XYZ@NOP, which is never callable";
+      ASSERT_LT(b.id, kCommandCount) << f.name;
+      EXPECT_NE(b.handler, nullptr) << kCommands[b.id].name;
+      EXPECT_TRUE(bound.insert(b.id).second) << kCommands[b.id].name << " bound twice";
+    }
+  }
+  qrt::bindCommands();
+  for (int id = 0; id < kCommandCount; ++id)
+    EXPECT_EQ(qrt::g_host.rt.handlers[id] != nullptr, bound.count(id) == 1) << kCommands[id].name;
+  static_assert(qrt::commandId("G@SETUP") == 1 && qrt::commandId("P@INETCLOSE") == 230);
+  EXPECT_EQ(qrt::findCommand("G@NOSUCH"), -1);
+}
+
 TEST(CommandTable, FamilyRowsMatchTheVocabulary) {
   for (const ExpectedRow& want : kSpotRows) {
-    const qrt::CommandRow& row = kCommandTable[want.id];
+    const qrt::CommandInfo& row = kCommands[want.id];
     EXPECT_STREQ(row.name, want.name) << want.id;
     EXPECT_STREQ(row.signature, want.signature) << want.name;
     EXPECT_EQ(row.flags, want.flags) << want.name;
@@ -209,8 +225,8 @@ TEST(CommandTable, RecordsCarryLengthsFlagsAndTypeCodes) {
 
   for (int id = 0; id < kCommandCount; ++id) {
     EXPECT_EQ(records[id].id, id);
-    EXPECT_EQ(records[id].signatureLength, static_cast<int>(std::strlen(kCommandTable[id].signature)));
-    EXPECT_EQ(records[id].nameLength, static_cast<int>(std::strlen(kCommandTable[id].name)));
+    EXPECT_EQ(records[id].signatureLength, static_cast<int>(std::strlen(kCommands[id].signature)));
+    EXPECT_EQ(records[id].nameLength, static_cast<int>(std::strlen(kCommands[id].name)));
     for (int j = records[id].signatureLength; j < 12; ++j) EXPECT_EQ(records[id].types[j], 0);
   }
 }

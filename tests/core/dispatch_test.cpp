@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "engine/commands.h"
-#include "host/cp932.h"
-#include "host/errors.h"
-#include "host/runtime.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/runtime.h"
+#include "host/families.h"
 #include "tests/core/script.h"
 
 namespace {
@@ -71,12 +72,14 @@ TEST(Dispatch, FailureValueOfTheResultCheckEndsTheProgramSilently) {
   ends.mark(before, kReached);
   ends.callInto("MID", result, {ends.noString(), ends.integer(1), ends.integer(1)});
   ends.mark(after, kReached);
-  Game game(ends);
-  EXPECT_FALSE(game.step());
-  EXPECT_EQ(game.slot(before), kReached);
-  EXPECT_NE(game.slot(after), kReached);
-  EXPECT_EQ(game.slot(result), 0x1234u) << "a failed result is not stored";
-  EXPECT_TRUE(game.boxes().empty());
+  {
+    Game game(ends);
+    EXPECT_FALSE(game.step());
+    EXPECT_EQ(game.slot(before), kReached);
+    EXPECT_NE(game.slot(after), kReached);
+    EXPECT_EQ(game.slot(result), 0x1234u) << "a failed result is not stored";
+    EXPECT_TRUE(game.boxes().empty());
+  }
 
   // REDIM (check 1) with an impossible size ends the same way.
   Script redim;
@@ -157,12 +160,13 @@ TEST(Dispatch, UnbuiltFamiliesEndWithTheInternalErrorBox) {
   // Prefer a placeholder row without a result check: the placeholder must
   // stop the program even where no returned value would.
   int id = 0;
-  for (const qrt::CommandRow& row : qrt::kCommandTable) {
-    if (row.handler != qrt::commandNotBuilt || (row.flags & 0xff) != 0) continue;
+  qrt::bindCommands();
+  for (const qrt::CommandInfo& row : qrt::kCommands) {
+    if (row.id == 0 || qrt::g_host.rt.handlers[row.id] || (row.flags & 0xff) != 0) continue;
     if (id == 0 || (row.flags & 0xff00) == 0) id = row.id;
   }
   if (id == 0) GTEST_SKIP() << "every family is built";
-  const char* signature = qrt::kCommandTable[id].signature;
+  const char* signature = qrt::kCommands[id].signature;
   Script s;
   const int reached = s.slot();
   std::vector<int> args;
@@ -170,7 +174,7 @@ TEST(Dispatch, UnbuiltFamiliesEndWithTheInternalErrorBox) {
   s.callId(id, signature[0] == 'N' ? 0 : s.slot(), args);
   s.mark(reached, kReached);
   Game game(s);
-  EXPECT_FALSE(game.step()) << qrt::kCommandTable[id].name;
+  EXPECT_FALSE(game.step()) << qrt::kCommands[id].name;
   EXPECT_NE(game.slot(reached), kReached);
   ASSERT_EQ(game.boxes().size(), 1u);
   EXPECT_EQ(game.boxes()[0].code, 601);

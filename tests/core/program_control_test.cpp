@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/core/script.h"
 
 namespace {

@@ -10,10 +10,10 @@ namespace qrt::test {
 
 namespace {
 
-const CommandRow& rowOf(std::string_view name) {
-  for (const CommandRow& row : kCommandTable)
-    if (name == row.name) return row;
-  throw std::invalid_argument("no command " + std::string(name));
+const CommandInfo& rowOf(std::string_view name) {
+  const int id = findCommand(name);
+  if (id < 0) throw std::invalid_argument("no command " + std::string(name));
+  return kCommands[id];
 }
 
 }  // namespace
@@ -36,7 +36,7 @@ int Script::real(float value) { return integer(std::bit_cast<int32_t>(value)); }
 int Script::text(std::string_view bytes) { return main_.constant(bytes); }
 
 int Script::call(std::string_view name, const std::vector<int>& args) {
-  const CommandRow& row = rowOf(name);
+  const CommandInfo& row = rowOf(name);
   int result = row.signature[0] == 'N' ? 0 : main_.slot();
   main_.builtin(row.id, result, args);
   return result;

@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "host/cp932.h"
+#include "base/cp932.h"
 #include "tests/core/script.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "host/cp932.h"
-#include "host/runtime.h"
-#include "system/timer_ime.h"
+#include "base/cp932.h"
+#include "base/runtime.h"
+#include "engine/engine.h"
 #include "tests/core/script.h"
 
 namespace {
@@ -60,11 +60,11 @@ TEST(Time, SysTimeReadsTheMillisecondClockAndRaisesTheTimerOnce) {
   const DWORD after = timeGetTime();
   EXPECT_LE(game.slot(first) - before, after - before);
   EXPECT_LE(game.slot(second) - game.slot(first), after - before);
-  ASSERT_NE(qrt::g_host.timerIme, nullptr);
+  ASSERT_NE(qrt::engineState(), nullptr);
   TIMECAPS caps;
   ASSERT_EQ(timeGetDevCaps(&caps, sizeof caps), static_cast<MMRESULT>(MMSYSERR_NOERROR));
-  EXPECT_EQ(qrt::g_host.timerIme->periodMin, static_cast<int32_t>(caps.wPeriodMin));
-  EXPECT_EQ(qrt::g_host.timerIme->periodMax, static_cast<int32_t>(caps.wPeriodMax));
+  EXPECT_EQ(qrt::engineState()->timer.periodMin, static_cast<int32_t>(caps.wPeriodMin));
+  EXPECT_EQ(qrt::engineState()->timer.periodMax, static_cast<int32_t>(caps.wPeriodMax));
 }
 
 TEST(Arrays, RedimGivesZeroedSlotsThatCompiledCodeAddresses) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "host/cp932.h"
+#include "base/cp932.h"
 
 namespace qrt::e2e {
 

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/support/program.h"
 #include "tools/imagebuilder/image_builder.h"
 
@@ -195,7 +195,7 @@ TEST(Program, AWindowClosedDuringABoxEndsTheProgramAfterTheCommand) {
   EXPECT_EQ(r.exitCode, 0);
   ASSERT_EQ(r.boxes.size(), 1u);
   EXPECT_EQ(r.boxes[0].code, 660);
-  EXPECT_EQ(qrt::g_host.engine, nullptr);
+  EXPECT_EQ(qrt::engineState(), nullptr);
 }
 
 // The stepping rule: while another application is active and the program
@@ -210,7 +210,7 @@ struct Stepping {
 };
 Stepping g_stepping;
 
-uint32_t framesSoFar() { return qrt::g_host.engine ? qrt::g_host.engine->staticFirst[0] : 0; }
+uint32_t framesSoFar() { return qrt::engineState() ? qrt::engineState()->staticFirst[0] : 0; }
 
 void otherApplication(DWORD* threadId) {
   *threadId = GetCurrentThreadId();

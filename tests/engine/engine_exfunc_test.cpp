@@ -4,9 +4,10 @@
 
 #include <string>
 
-#include "host/catalogue.h"
-#include "host/errors.h"
-#include "host/runtime.h"
+#include "base/catalogue.h"
+#include "base/errors.h"
+#include "base/runtime.h"
+#include "engine/exfunc.h"
 #include "tests/support/program.h"
 #include "tools/imagebuilder/image_builder.h"
 

@@ -3,7 +3,7 @@
 // device that comes back after a reset with every handle still working.
 #include <gtest/gtest.h>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/gfx2d/gfx_support.h"
 
 namespace qrt::test {

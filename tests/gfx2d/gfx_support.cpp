@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "gfx2d/readback.h"
-#include "host/runtime.h"
+#include "base/runtime.h"
 
 namespace qrt::test {
 
@@ -71,8 +71,8 @@ void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 DisplayState& displayState() {
-  if (!g_host.display) throw std::runtime_error("no display state");
-  return *g_host.display;
+  if (!display()) throw std::runtime_error("no display state");
+  return *display();
 }
 
 std::vector<int> Pixels::boxOf(uint32_t rgb) const {

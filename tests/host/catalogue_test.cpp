@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/catalogue.h"
-#include "host/errors.h"
+#include "base/catalogue.h"
+#include "base/errors.h"
 #include "host/host.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/ime/ime_driver.h"
 #include "tests/input/input_driver.h"
 #include "tests/support/scripts.h"

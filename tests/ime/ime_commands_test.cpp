@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "host/runtime.h"
-#include "host/text_entry.h"
+#include "base/runtime.h"
+#include "base/text_entry.h"
 #include "tests/ime/ime_driver.h"
 #include "tests/input/input_driver.h"
 

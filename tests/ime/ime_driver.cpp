@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/input/input_driver.h"
 
 // The input-method side of the input context, as an IME sees it; the

@@ -1,7 +1,7 @@
 // The demo's controls, played: arrow keys and the mouse move the sprite.
 #include <gtest/gtest.h>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/input/input_driver.h"
 #include "tests/support/scripts.h"
 #include "tests/support/program.h"

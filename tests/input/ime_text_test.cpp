@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/text_entry.h"
+#include "host/ime_capture.h"
 
 using namespace qrt;
 

@@ -1,6 +1,6 @@
 #include "tests/input/input_driver.h"
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 
 namespace qrt::test {
 

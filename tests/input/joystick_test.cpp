@@ -5,13 +5,12 @@
 
 #include <cstring>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "input/input.h"
 #include "tests/input/input_driver.h"
 #include "tests/support/program.h"
 
 using namespace qrt::test;
-using qrt::g_captured;
 using qrt::g_host;
 
 namespace {
@@ -34,7 +33,7 @@ TEST(Joystick, NoControllerReadsNeutral) {
   const int last = s.call(id::kJoyBtn, {pad, s.integer(32)});
   Program p(s.build());
   activateMainWindow();
-  std::memset(&g_captured.joysticks[0], 0x11, sizeof g_captured.joysticks[0]);
+  std::memset(&qrt::input()->captured.joysticks[0], 0x11, sizeof(DIJOYSTATE));
   p.runToEnd();
   EXPECT_EQ(p.slot(got), 0u);
   EXPECT_EQ(p.slot(again), 0u);
@@ -49,7 +48,19 @@ TEST(Joystick, NoControllerReadsNeutral) {
 }
 
 TEST(Joystick, QueriesReadTheCapturedController) {
-  DIJOYSTATE& pad = g_captured.joysticks[3];
+  InputScript s;
+  const int n = s.integer(3);
+  int analog[12], digital[12];
+  for (int k = 0; k < 12; ++k) {
+    const int value = s.integer(k);
+    analog[k] = s.call(id::kJoyAPos, {n, value});
+    digital[k] = s.call(id::kJoyDPos, {n, value});
+  }
+  const int any = s.call(id::kJoyBtn, {n, s.integer(0)});
+  const int first = s.call(id::kJoyBtn, {n, s.integer(1)});
+  const int last = s.call(id::kJoyBtn, {n, s.integer(32)});
+  Program p(s.build());
+  DIJOYSTATE& pad = qrt::input()->captured.joysticks[3];
   pad = DIJOYSTATE{};
   pad.lX = 100;            // the failure value of I@JOYAPOS
   pad.lY = 0x1FFF;         // just a push up
@@ -63,18 +74,6 @@ TEST(Joystick, QueriesReadTheCapturedController) {
   pad.rgdwPOV[3] = 0xFFFFFFFF;
   pad.rgbButtons[31] = 0x80;
 
-  InputScript s;
-  const int n = s.integer(3);
-  int analog[12], digital[12];
-  for (int k = 0; k < 12; ++k) {
-    const int value = s.integer(k);
-    analog[k] = s.call(id::kJoyAPos, {n, value});
-    digital[k] = s.call(id::kJoyDPos, {n, value});
-  }
-  const int any = s.call(id::kJoyBtn, {n, s.integer(0)});
-  const int first = s.call(id::kJoyBtn, {n, s.integer(1)});
-  const int last = s.call(id::kJoyBtn, {n, s.integer(32)});
-  Program p(s.build());
   p.runToEnd();
   EXPECT_EQ(p.slot(analog[0]), 101u);
   EXPECT_EQ(p.slot(analog[1]), 0x1FFFu);
@@ -88,12 +87,12 @@ TEST(Joystick, QueriesReadTheCapturedController) {
 }
 
 TEST(Joystick, InactiveReadStoresNeutralAndSucceeds) {
-  std::memset(&g_captured.joysticks[2], 0, sizeof g_captured.joysticks[2]);
   InputScript s;
   const int n = s.integer(2);
   const int got = s.call(id::kJoyGet, {n});
   const int x = s.call(id::kJoyAPos, {n, s.integer(0)});
   Program p(s.build());
+  std::memset(&qrt::input()->captured.joysticks[2], 0, sizeof(DIJOYSTATE));
   SendMessageW(g_host.window, WM_ACTIVATEAPP, FALSE, 0);
   p.runToEnd();
   EXPECT_EQ(p.slot(got), 1u);

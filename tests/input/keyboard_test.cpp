@@ -2,7 +2,7 @@
 // I@KEYBTN after I@KEYGET and as events by I@KEYGET2.
 #include <gtest/gtest.h>
 
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/input/input_driver.h"
 #include "tests/support/program.h"
 

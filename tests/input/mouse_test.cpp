@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "gfx2d/display.h"
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tests/input/input_driver.h"
 #include "tests/support/program.h"
 
@@ -135,8 +135,8 @@ TEST(Mouse, ModeTwoScalesAWindowTwiceTheLogicalSize) {
   ASSERT_TRUE(p.step());
   ASSERT_NE(p.slot(screen), 0u) << "G@SETUP failed";
   resizeClient(640, 480);
-  ASSERT_EQ(g_host.display->clientWidth, 640);
-  ASSERT_EQ(g_host.display->clientHeight, 480);
+  ASSERT_EQ(qrt::display()->clientWidth, 640);
+  ASSERT_EQ(qrt::display()->clientHeight, 480);
   POINT target = clientToScreen(639, 479);
   SetCursorPos(target.x, target.y);
   settle();
@@ -176,9 +176,9 @@ TEST(Mouse, FullScreenVirtualCursorIsClampedAndTheWheelAddsUp) {
   activateMainWindow();
   // The screen as G@SETUP leaves it in full screen, without taking the
   // test machine's display.
-  g_host.display->width = 320;
-  g_host.display->height = 240;
-  g_host.display->windowMode = 0;
+  qrt::display()->width = 320;
+  qrt::display()->height = 240;
+  qrt::display()->windowMode = 0;
   SetCursorPos(512, 384);
   settle();
   ASSERT_TRUE(p.step());
@@ -194,7 +194,7 @@ TEST(Mouse, FullScreenVirtualCursorIsClampedAndTheWheelAddsUp) {
   turnWheel(-3 * WHEEL_DELTA);
   settle();
   p.runToEnd();
-  g_host.display->windowMode = -1;
+  qrt::display()->windowMode = -1;
   const Position l = farLeft.in(p), b = back.in(p), d = farDown.in(p);
   EXPECT_EQ(l.x, 0);
   EXPECT_EQ(l.y, 30);

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "gfx2d/display.h"
-#include "host/runtime.h"
-#include "host/text_entry.h"
+#include "base/runtime.h"
+#include "base/text_entry.h"
 #include "tests/input/input_driver.h"
 #include "tests/support/program.h"
 
@@ -274,23 +274,23 @@ TEST_F(EditLine, ExitKeyClosesTheProgramInEditMode) {
   PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
   settle();
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(g_host.engine, nullptr);
+  EXPECT_EQ(qrt::engineState(), nullptr);
 }
 
 TEST_F(EditLine, CursorIsHiddenInFullScreenOnly) {
   HWND w = g_host.window;
   const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
-  g_host.display->windowMode = 0;
+  qrt::display()->windowMode = 0;
   SendMessageW(w, WM_SETCURSOR, reinterpret_cast<WPARAM>(w), overClient);
   EXPECT_EQ(GetCursor(), nullptr);
-  g_host.display->windowMode = 1;
+  qrt::display()->windowMode = 1;
   SendMessageW(w, WM_SETCURSOR, reinterpret_cast<WPARAM>(w), overClient);
   EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))  /* IDC_ARROW */);
-  g_host.display->windowMode = -1;
+  qrt::display()->windowMode = -1;
 }
 
 TEST_F(EditLine, WindowMovesAndSizesKeepTheClientAreaCurrent) {
-  g_host.display->windowMode = 1;
+  qrt::display()->windowMode = 1;
   SetWindowPos(g_host.window, nullptr, 50, 60, 400, 300, SWP_NOZORDER);
   settle();
   RECT client;
@@ -301,9 +301,9 @@ TEST_F(EditLine, WindowMovesAndSizesKeepTheClientAreaCurrent) {
   EXPECT_EQ(g_host.client.top, origin.y);
   EXPECT_EQ(g_host.client.right, origin.x + client.right);
   EXPECT_EQ(g_host.client.bottom, origin.y + client.bottom);
-  EXPECT_EQ(g_host.display->clientWidth, client.right);
-  EXPECT_EQ(g_host.display->clientHeight, client.bottom);
-  g_host.display->windowMode = -1;
+  EXPECT_EQ(qrt::display()->clientWidth, client.right);
+  EXPECT_EQ(qrt::display()->clientHeight, client.bottom);
+  qrt::display()->windowMode = -1;
 }
 
 }  // namespace

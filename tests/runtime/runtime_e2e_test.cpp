@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "host/catalogue.h"
-#include "host/errors.h"
+#include "base/catalogue.h"
+#include "base/errors.h"
 #include "tests/e2e/harness.h"
 #include "tools/imagebuilder/image_builder.h"
 

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "host/errors.h"
+#include "base/errors.h"
 #include "host/host.h"
 #include "host/loader.h"
-#include "host/runtime.h"
+#include "base/runtime.h"
 
 namespace qrt::test {
 
@@ -42,7 +42,13 @@ uint8_t* place(const std::vector<uint8_t>& file, uint32_t* imageSize) {
   return buffer + base;
 }
 
+// The host and its families exist once per process: a second game opened
+// while one is running would share (and then release) the first one's
+// records.
+bool g_open = false;
+
 void open(const std::vector<uint8_t>& file) {
+  if (g_open) throw std::logic_error("one game at a time: end the running Program first");
   recordBoxes();
   clearRecordedBoxes();
   if (!hostOpenWindow(GetModuleHandleW(nullptr), "", SW_SHOWNORMAL))
@@ -51,9 +57,11 @@ void open(const std::vector<uint8_t>& file) {
   uint32_t size = 0;
   uint8_t* base = place(file, &size);
   hostAttachImage(base, size);
+  g_open = true;
 }
 
 void close() {
+  g_open = false;
   hostShutdown();
   if (g_host.window) {
     HWND w = g_host.window;
@@ -101,8 +109,8 @@ int Program::runToEnd(int maxSteps) {
 }
 
 EngineState& Program::engine() {
-  if (!g_host.engine) throw std::runtime_error("the engine state is gone");
-  return *g_host.engine;
+  if (!engineState()) throw std::runtime_error("the engine state is gone");
+  return *engineState();
 }
 
 uint32_t* Program::frame() { return engine().current; }

@@ -20,7 +20,7 @@
 #include "gfx2d/display.h"
 #include "host/host.h"
 #include "host/loader.h"
-#include "host/runtime.h"
+#include "base/runtime.h"
 #include "tools/imagebuilder/image_builder.h"
 
 using namespace qrt::img;
@@ -57,7 +57,7 @@ class Game {
     VirtualFree(buffer_, 0, MEM_RELEASE);
   }
   bool step() {
-    bool more = qrt::engineStep(*qrt::g_host.engine);
+    bool more = qrt::engineStep(*qrt::engineState());
     pump();
     return more;
   }
@@ -65,7 +65,7 @@ class Game {
     while (step()) {
     }
   }
-  uint32_t slot(int n) { return qrt::g_host.engine->current[n]; }
+  uint32_t slot(int n) { return qrt::engineState()->current[n]; }
 
  private:
   static void pump() {
@@ -169,7 +169,7 @@ double timeBatched(int copies, int frames, bool blended) {
   Game game(copyImage(0, 0, blended, &spriteSlot));
   game.step();
   game.step();
-  qrt::DisplayState& d = *qrt::g_host.display;
+  qrt::DisplayState& d = *qrt::display();
   qrt::SurfaceRecord* sprite = qrt::findSurface(&d, game.slot(spriteSlot));
   IDirect3DDevice9* dev = d.device.Get();
   std::vector<qrt::CopyVertex> vertices(static_cast<size_t>(copies) * 6);

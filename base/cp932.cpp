@@ -1,4 +1,4 @@
-#include "host/cp932.h"
+#include "base/cp932.h"
 
 #include <windows.h>
 

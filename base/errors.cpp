@@ -1,14 +1,14 @@
-#include "host/errors.h"
+#include "base/errors.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "engine/commands.h"
-#include "host/catalogue.h"
-#include "host/cp932.h"
-#include "host/runtime.h"
+#include "base/catalogue.h"
+#include "base/cp932.h"
+#include "base/runtime.h"
+#include "base/vocabulary.h"
 
 namespace qrt {
 
@@ -111,7 +111,7 @@ void raiseCommandError(int code, int commandId) {
   const char* name = "";
   int length = 0;
   if (commandId >= 0 && commandId < kCommandCount) {
-    name = kCommandTable[commandId].name;
+    name = kCommands[commandId].name;
     length = static_cast<int>(strlen(name));
   }
   composeCommandError(text, code, name, length);

@@ -1,9 +1,10 @@
-// The timer-and-IME record: the system timer's capabilities, queried once
-// by SYSTIME, and the IME commands' composition snapshot.
+// The system family's record: what the IME commands took from the
+// text-entry state (the timer-and-IME record; the timer's capabilities are
+// the core functions' own, engine/engine.h).
 #pragma once
 #include <cstdint>
 
-#include "host/text_entry.h"
+#include "base/text_entry.h"
 
 namespace qrt {
 
@@ -19,12 +20,14 @@ struct CompositionSnapshot {
   TextBuffer candidates;     // CANDIDATELIST with cp932 strings; length 0: none copied yet
 };
 
-struct TimerImeRecord {
-  // timeGetDevCaps' answer; periodMin is -1 until a query has succeeded,
-  // and the timer resolution is raised on that first success only.
-  int32_t periodMin = -1;
-  int32_t periodMax = 0;
+struct SystemRecord {
   CompositionSnapshot snapshot;
 };
+
+struct Family;
+
+// The system family's record, or nullptr when it is absent.
+SystemRecord* systemRecord();
+Family systemFamily();
 
 }  // namespace qrt

@@ -1,22 +1,24 @@
-// Host-wide state: the runtime state record, the host globals and one
-// pointer per family state record. Everything runs on one thread.
+// The runtime state and the host globals: what the whole process shares.
+// The host fills them at start-up; the engine and every family read them.
+// Each family keeps its own state record (its Part's record); none of them
+// lives here. Everything runs on one thread.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 
-#include "engine/commands.h"
-#include "host/families.h"
-#include "host/loader.h"
-#include "host/text_entry.h"
+#include "base/text_entry.h"
+#include "base/vocabulary.h"
 
 namespace qrt {
 
-struct DllNode {
-  DllNode* next;
-  char* name;
-  HMODULE module;
-};
+class Call;
+struct DllNode;
+struct LoaderRecord;
+
+// A command's handler: reads its arguments through the call, returns one
+// 32-bit value (Part of the dispatcher's contract, engine/call.h).
+using CommandHandler = int32_t (*)(Call& call);
 
 struct ResumePoint {
   uint8_t* imageBase;
@@ -24,13 +26,15 @@ struct ResumePoint {
 };
 
 struct RuntimeState {
-  const char* commandLine = "";
+  const char* commandLine = "";      // cp932, after the program's own name
   uint8_t zero = 0;
   CommandRecord commands[kCommandCount] = {};
+  CommandHandler handlers[kCommandCount] = {};   // bound by the host; empty: not built
   uint8_t singleInstance = 0;
   ResumePoint resume{};
   uint8_t background = 0;     // S@BACKGROUND: 0, 1 or 2
   uint8_t active = 0;         // 1 while the application is the active one
+  uint8_t setUp = 0;          // 1 once G@SETUP has made the Direct3D object
   DllNode* dllCache = nullptr;
   LoaderRecord* loader = nullptr;
   TextEntryState text{};
@@ -42,14 +46,6 @@ struct HostGlobals {
   int exitKey = VK_ESCAPE;
   RECT client{};               // client area in screen coordinates
   RuntimeState rt;
-  EngineState* engine = nullptr;
-  DisplayState* display = nullptr;
-  InputState* input = nullptr;
-  MusicList* music = nullptr;
-  NetworkRegistry* network = nullptr;
-  CdState* cd = nullptr;
-  WaveRegistry* waves = nullptr;
-  TimerImeRecord* timerIme = nullptr;
   bool shutdownPending = false;  // asked for while a step was running
 };
 

@@ -1,11 +1,11 @@
-#include "host/guard.h"
+#include "base/guard.h"
 
 #include <windows.h>
 
 extern "C" void qrt_fault_landing();
 
 namespace {
-uint32_t g_lastFault = 0;
+qrt::GuardedFault g_lastFault{};
 
 bool isFault(DWORD code) {
   switch (code) {
@@ -39,12 +39,13 @@ extern "C" EXCEPTION_DISPOSITION __cdecl qrt_fault_handler(EXCEPTION_RECORD* rec
                                                            CONTEXT* context, void*) {
   if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
   if (!isFault(record->ExceptionCode)) return ExceptionContinueSearch;
-  g_lastFault = record->ExceptionCode;
+  g_lastFault.code = record->ExceptionCode;
+  g_lastFault.address = reinterpret_cast<uint32_t>(record->ExceptionAddress);
   context->Esp = reinterpret_cast<DWORD>(establisher);
   context->Eip = reinterpret_cast<DWORD>(&qrt_fault_landing);
   return ExceptionContinueExecution;
 }
 
 namespace qrt {
-uint32_t lastGuardedFault() { return g_lastFault; }
+GuardedFault lastGuardedFault() { return g_lastFault; }
 }  // namespace qrt

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <utility>
 
-#include "host/cp932.h"
-#include "host/text_entry.h"
+#include "base/cp932.h"
+#include "base/text_entry.h"
 
 namespace qrt {
 

@@ -16,6 +16,10 @@ uint32_t qrt_call_exported(void* fn, const uint32_t* args, int count);
 }
 
 namespace qrt {
-// The exception code of the last fault caught by the guard.
-uint32_t lastGuardedFault();
+struct GuardedFault {
+  uint32_t code = 0;      // the exception code
+  uint32_t address = 0;   // where it happened
+};
+// The last fault caught by the guard.
+GuardedFault lastGuardedFault();
 }

@@ -1,7 +1,7 @@
 // The two message catalogues. Texts are cp932 bytes; each row shows its
 // text in a comment. A lookup takes the first row of a code, so the second
 // row of load code 224 is never shown.
-#include "host/catalogue.h"
+#include "base/catalogue.h"
 
 namespace qrt {
 

@@ -1,0 +1,7 @@
+#include "base/runtime.h"
+
+namespace qrt {
+
+HostGlobals g_host;
+
+}  // namespace qrt
