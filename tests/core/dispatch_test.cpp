@@ -10,7 +10,7 @@
 #include "base/errors.h"
 #include "base/runtime.h"
 #include "host/families.h"
-#include "tests/core/script.h"
+#include "tests/support/script.h"
 
 namespace {
 

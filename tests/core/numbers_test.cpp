@@ -5,7 +5,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "tests/core/script.h"
+#include "tests/support/script.h"
 
 namespace {
 

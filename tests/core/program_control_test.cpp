@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "base/runtime.h"
-#include "tests/core/script.h"
+#include "tests/support/script.h"
 
 namespace {
 

@@ -1,12 +1,21 @@
-// A fresh process draws from the generator's initial state, before any
-// RANDSET: this runs alone so that no other program has drawn first.
+// A fresh run draws from the generator's initial state, before any
+// RANDSET: the generator is the run's own, whatever ran before it.
 #include <gtest/gtest.h>
 
-#include "tests/core/script.h"
+#include "tests/support/script.h"
 
 namespace {
 
 TEST(RandomStart, WithoutRandSetTheSequenceStartsAtStateOne) {
+  {
+    // Another game draws first, and seeds too.
+    qrt::test::Script other;
+    other.call("RAND");
+    other.run("RANDSET", {other.integer(1234)});
+    other.call("RAND");
+    qrt::test::Game game(other);
+    game.runToEnd();
+  }
   qrt::test::Script s;
   const int r1 = s.call("RAND"), r2 = s.call("RAND"), r3 = s.call("RAND");
   qrt::test::Game game(s);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/cp932.h"
-#include "tests/core/script.h"
+#include "tests/support/script.h"
 
 namespace {
 

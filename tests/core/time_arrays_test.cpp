@@ -7,7 +7,7 @@
 #include "base/cp932.h"
 #include "base/runtime.h"
 #include "engine/engine.h"
-#include "tests/core/script.h"
+#include "tests/support/script.h"
 
 namespace {
 

@@ -105,7 +105,7 @@ int wmain(int argc, wchar_t** argv) {
         escaped(qrt::e2e::utf8FromCp932(box.text)));
     return 0;
   };
-  const qrt::e2e::RunResult result = qrt::e2e::runGame(game, options);
+  const qrt::test::GameResult result = qrt::test::runGame(game, options);
   if (!result.started) {
     say("ERROR " + result.error + ": " + utf8(game));
     return 125;

@@ -129,6 +129,7 @@ GameRun::GameRun(const std::wstring& exePath, const RunOptions& options) : optio
   startTick_ = GetTickCount();
   if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    result_.started = false;
     result_.error = lastErrorText("CreateProcess");
     return;
   }
@@ -148,6 +149,7 @@ void GameRun::answerBox(HWND box) {
   Box seen;
   seen.title = narrow932(windowText(box).c_str());
   seen.text = narrow932(boxMessage(box).c_str());
+  seen.code = test::boxCode(seen.text);
   int button = options_.answer ? options_.answer(seen) : 0;
   if (button == 0) button = defaultButton(box);
   seen.button = button;
@@ -180,7 +182,7 @@ bool GameRun::waitForWindow(int timeoutMs) {
   return false;
 }
 
-RunResult GameRun::finish() {
+GameResult GameRun::finish() {
   if (!process_) return result_;
   while (poll()) {
     if (GetTickCount() - startTick_ > static_cast<DWORD>(options_.timeoutMs)) {
@@ -190,7 +192,9 @@ RunResult GameRun::finish() {
     }
     pause(process_, 10);
   }
-  GetExitCodeProcess(process_, &result_.exitCode);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process_, &exitCode);
+  result_.exitCode = exitCode;
   return result_;
 }
 
@@ -200,16 +204,6 @@ void GameRun::kill() {
   WaitForSingleObject(process_, 5000);
 }
 
-RunResult runGame(const std::wstring& exePath, const RunOptions& options) {
-  GameRun run(exePath, options);
-  return run.finish();
-}
-
-RunResult runGame(const std::wstring& exePath, int timeoutMs) {
-  RunOptions options;
-  options.timeoutMs = timeoutMs;
-  return runGame(exePath, options);
-}
 
 std::wstring hostFile(const std::string& unixPath) {
   // Wine's own mapping knows the prefix's drive letters; on Windows the
@@ -281,3 +275,18 @@ std::string utf8FromCp932(const std::string& text) {
 }
 
 }  // namespace qrt::e2e
+
+namespace qrt::test {
+
+GameResult runGame(const std::wstring& exePath, const e2e::RunOptions& options) {
+  e2e::GameRun run(exePath, options);
+  return run.finish();
+}
+
+GameResult runGame(const std::wstring& exePath, int timeoutMs) {
+  e2e::RunOptions options;
+  options.timeoutMs = timeoutMs;
+  return runGame(exePath, options);
+}
+
+}  // namespace qrt::test

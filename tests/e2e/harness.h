@@ -2,7 +2,7 @@
 //
 //   qrt::e2e::ScratchFolder dir("single_instance");
 //   std::wstring game = dir.copyIn(hostFile(QRT_SOME_GAME));
-//   qrt::e2e::RunResult r = qrt::e2e::runGame(game, 10000);
+//   qrt::test::GameResult r = qrt::test::runGame(game, 10000);
 //   EXPECT_EQ(r.exitCode, 0u);
 //   ASSERT_EQ(r.boxes.size(), 1u);
 //   EXPECT_EQ(r.boxes[0].text, catalogueText);   // cp932, byte for byte
@@ -18,21 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/box.h"
+
 namespace qrt::e2e {
 
-struct Box {
-  std::string title;  // cp932
-  std::string text;   // cp932; lines separated by "\n" as the game wrote them
-  int button = 0;     // the button pressed (IDOK, IDYES, ...)
-};
-
-struct RunResult {
-  bool started = false;      // false: CreateProcess failed, see error
-  DWORD exitCode = 0;
-  bool timedOut = false;     // the game was killed after the time-out
-  std::vector<Box> boxes;    // in the order they appeared
-  std::string error;
-};
+using test::Box;
+using test::GameResult;
 
 struct RunOptions {
   std::wstring arguments;        // the command line after the program name
@@ -60,7 +51,7 @@ class GameRun {
   bool waitForWindow(int timeoutMs);
   // Polls until the game ends or the time-out since its start passes (then
   // kills it), and returns what was seen.
-  RunResult finish();
+  GameResult finish();
   void kill();
 
   const std::vector<Box>& boxes() const { return result_.boxes; }
@@ -72,12 +63,10 @@ class GameRun {
   DWORD processId_ = 0;
   DWORD startTick_ = 0;
   RunOptions options_;
-  RunResult result_;
+  GameResult result_;
   std::vector<HWND> answered_;  // boxes answered that may not have closed yet
 };
 
-RunResult runGame(const std::wstring& exePath, const RunOptions& options);
-RunResult runGame(const std::wstring& exePath, int timeoutMs = 30000);
 
 // A file of the Linux side (a build output) as a Windows path ("Z:\...").
 std::wstring hostFile(const std::string& unixPath);
@@ -102,3 +91,12 @@ class ScratchFolder {
 std::string utf8FromCp932(const std::string& text);
 
 }  // namespace qrt::e2e
+
+namespace qrt::test {
+
+// A game executable run as a player would (the in-process runGame of
+// tests/support/program.h takes an image instead; both give a GameResult).
+GameResult runGame(const std::wstring& exePath, const e2e::RunOptions& options);
+GameResult runGame(const std::wstring& exePath, int timeoutMs = 30000);
+
+}  // namespace qrt::test

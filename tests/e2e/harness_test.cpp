@@ -9,6 +9,8 @@
 namespace qrt::e2e {
 namespace {
 
+using test::runGame;
+
 class Harness : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -17,7 +19,7 @@ class Harness : public ::testing::Test {
     game_ = folder_->copyIn(hostFile(QRT_BOXES_FIXTURE));
   }
 
-  RunResult run(const std::wstring& arguments, int timeoutMs = 20000) {
+  GameResult run(const std::wstring& arguments, int timeoutMs = 20000) {
     RunOptions options;
     options.arguments = arguments;
     options.timeoutMs = timeoutMs;
@@ -29,7 +31,7 @@ class Harness : public ::testing::Test {
 };
 
 TEST_F(Harness, ReportsTheExitCodeOfAGameWithoutBoxes) {
-  const RunResult result = run(L"exit 42");
+  const GameResult result = run(L"exit 42");
   EXPECT_TRUE(result.started);
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.exitCode, 42u);
@@ -38,7 +40,7 @@ TEST_F(Harness, ReportsTheExitCodeOfAGameWithoutBoxes) {
 
 TEST_F(Harness, RecordsEveryBoxInCp932AndPressesOk) {
   const DWORD start = GetTickCount();
-  const RunResult result = run(L"boxes 3");
+  const GameResult result = run(L"boxes 3");
   EXPECT_EQ(result.exitCode, 3u);
   ASSERT_EQ(result.boxes.size(), 2u);
   EXPECT_EQ(result.boxes[0].title, "\x94\xA0\x82\x50");  // 箱１
@@ -56,21 +58,21 @@ TEST_F(Harness, AnswersWithTheDefaultButtonOrTheOneAsked) {
   RunOptions options;
   options.arguments = L"yesno";
   options.answer = [](const Box& box) { return box.title == "question" ? IDNO : 0; };
-  const RunResult result = runGame(game_, options);
+  const GameResult result = runGame(game_, options);
   EXPECT_EQ(result.exitCode, static_cast<DWORD>(IDNO));
   ASSERT_EQ(result.boxes.size(), 1u);
   EXPECT_EQ(result.boxes[0].button, IDNO);
 }
 
 TEST_F(Harness, SeesABoxOwnedByTheGamesWindow) {
-  const RunResult result = run(L"window 5");
+  const GameResult result = run(L"window 5");
   EXPECT_EQ(result.exitCode, 5u);
   ASSERT_EQ(result.boxes.size(), 1u);
   EXPECT_EQ(result.boxes[0].text, "owned");
 }
 
 TEST_F(Harness, RunsTheGameInItsOwnFolderOnTheCDrive) {
-  const RunResult result = run(L"cwd");
+  const GameResult result = run(L"cwd");
   ASSERT_EQ(result.boxes.size(), 1u);
   EXPECT_EQ(result.boxes[0].text, "C:\\qrt-tests\\harness_RunsTheGameInItsOwnFolderOnTheCDrive");
 }
@@ -79,7 +81,7 @@ TEST_F(Harness, KillsAGameThatOutlivesItsTimeOut) {
   GameRun run(game_, RunOptions{L"hang", L"", 1500, {}});
   ASSERT_TRUE(run.waitForWindow(5000));
   const DWORD id = run.processId();
-  const RunResult result = run.finish();
+  const GameResult result = run.finish();
   EXPECT_TRUE(result.timedOut);
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
   if (process) {
@@ -89,7 +91,7 @@ TEST_F(Harness, KillsAGameThatOutlivesItsTimeOut) {
 }
 
 TEST_F(Harness, ReportsAGameThatDoesNotStart) {
-  const RunResult result = runGame(folder_->file(L"missing.exe"), 5000);
+  const GameResult result = runGame(folder_->file(L"missing.exe"), 5000);
   EXPECT_FALSE(result.started);
   EXPECT_FALSE(result.error.empty());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/program.h"
+#include "base/vocabulary.h"
 #include "tools/imagebuilder/image_builder.h"
 
 using namespace qrt::img;
@@ -109,7 +110,7 @@ TEST(BadImage, SlotNumbersBeyondTheFrame) {
     ImageBuilder b;
     Routine& m = b.main();
     m.setSlotCount(12);
-    m.builtin(109, 9, {3000});  // ABS
+    m.builtin(qrt::commandId("ABS"), 9, {3000});
     m.end();
     EXPECT_EQ(runBroken(b), k601);
   }

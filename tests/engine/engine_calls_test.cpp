@@ -183,12 +183,12 @@ TEST(Program, AWindowClosedDuringABoxEndsTheProgramAfterTheCommand) {
     x.storeImm(bogus, 12345);
     x.next();
   });
-  m.builtin(136, 0, {bogus});  // REDIMFREE of an unknown block: box 660, the command returns
+  m.command("REDIMFREE", 0, {bogus});  // of an unknown block: box 660, the command returns
   m.native([&](X86& x) {
     x.storeImm(after, 1);
     x.next();
   });
-  m.builtin(141, 0, {});  // S@WAIT
+  m.command("S@WAIT", 0);
   m.end();
   qrt::test::GameResult r = qrt::test::runGame(b.build(), 10000, closeWindowDuringBox);
   EXPECT_FALSE(r.timedOut);
@@ -251,7 +251,7 @@ TEST(Program, IsFrozenWhileAnotherApplicationIsActive) {
     x.storeStatic(frames, EAX, ECX);
     x.next();
   });
-  m.builtin(141, 0, {});  // S@WAIT
+  m.command("S@WAIT", 0);
   m.native([&](X86& x) { x.next(frame); });
   g_stepping = Stepping{};
   UINT_PTR timer = SetTimer(nullptr, 0, 300, steppingTimer);

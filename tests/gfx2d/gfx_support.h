@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gfx2d/display.h"
-#include "tests/core/script.h"
+#include "tests/support/script.h"
 
 namespace qrt::test {
 

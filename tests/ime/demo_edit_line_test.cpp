@@ -6,15 +6,12 @@
 #include "base/runtime.h"
 #include "tests/ime/ime_driver.h"
 #include "tests/input/input_driver.h"
-#include "tests/support/scripts.h"
 #include "tools/mkdemo/demo_edit_line.h"
 
 using namespace qrt::test;
 using namespace qrt::img;
 
 namespace {
-
-constexpr int kFlip = 9;
 
 struct Demo {
   std::vector<uint8_t> image;
@@ -23,15 +20,14 @@ struct Demo {
 
 // G@SETUP 640 x 480 in a window, then every frame: the text field, G@FLIP.
 Demo textFieldOnly() {
-  ImageBuilder b;
-  Routine& m = b.main();
-  const int screen = setUpWindow(m);
-  const qrt::demo::EditLine field = qrt::demo::declareEditLine(m, {.x = 20, .y = 84, .maxLength = 8});
-  Label frame = m.here();
-  qrt::demo::drawEditLine(m, field, screen);
-  m.builtin(kFlip, 0);
-  m.native([&](X86& x) { x.next(frame); });
-  return {b.build(), field};
+  Script s;
+  const int screen = s.call("G@SETUP", {s.integer(640), s.integer(480), s.integer(32), s.integer(1)});
+  const qrt::demo::EditLine field = qrt::demo::declareEditLine(s.main(), {.x = 20, .y = 84, .maxLength = 8});
+  Label frame = s.here();
+  qrt::demo::drawEditLine(s.main(), field, screen);
+  s.run("G@FLIP");
+  s.jump(frame);
+  return {s.build(), field};
 }
 
 class DemoTextField : public ImeGame {

@@ -31,16 +31,16 @@ using ImeCommands = ImeGame;
 // Arming waits for the IME: the step ends at S@IMEGETSTR 0 until a
 // composition has been captured, and then the script reads it.
 TEST_F(ImeCommands, ArmingYieldsUntilACompositionIsCaptured) {
-  ImeScript s;
+  Script s;
   const int zero = s.integer(0), one = s.integer(1), two = s.integer(2);
-  const int armed = s.call(ime::kGetStr, {zero});
+  const int armed = s.call("S@IMEGETSTR", {zero});
   const int first = s.marker();
-  s.run(ime::kGetStr, {zero});
+  s.run("S@IMEGETSTR", {zero});
   const int second = s.marker();
-  const int clause1 = s.callText(ime::kGetStr, {one});
-  const int state1 = s.call(ime::kGetState, {one});
-  const int clause2 = s.call(ime::kGetStr, {two});
-  const int state2 = s.call(ime::kGetState, {two});
+  const int clause1 = s.callText("S@IMEGETSTR", {one});
+  const int state1 = s.call("S@IMEGETSTATE", {one});
+  const int clause2 = s.call("S@IMEGETSTR", {two});
+  const int state2 = s.call("S@IMEGETSTATE", {two});
   s.wait();
   start(s);
 
@@ -70,8 +70,8 @@ TEST_F(ImeCommands, ArmingYieldsUntilACompositionIsCaptured) {
 // stay behind for the script to read.
 TEST_F(ImeCommands, ACommitOrCancelWithoutACompositionStringClearsIt) {
   for (LPARAM ending : {static_cast<LPARAM>(GCS_RESULTSTR), static_cast<LPARAM>(0)}) {
-    ImeScript s;
-    s.run(ime::kGetStr, {s.integer(0)});
+    Script s;
+    s.run("S@IMEGETSTR", {s.integer(0)});
     s.wait();
     start(s);
     ASSERT_TRUE(step());
@@ -87,11 +87,11 @@ TEST_F(ImeCommands, ACommitOrCancelWithoutACompositionStringClearsIt) {
 }
 
 TEST_F(ImeCommands, ClausesAndTheOneBeingConverted) {
-  ImeScript s;
-  s.run(ime::kGetStr, {s.integer(0)});
+  Script s;
+  s.run("S@IMEGETSTR", {s.integer(0)});
   int clause[5], state[5];
-  for (int n = 0; n <= 4; ++n) clause[n] = s.callText(ime::kGetStr, {s.integer(n == 0 ? -1 : n)});
-  for (int n = 0; n <= 4; ++n) state[n] = s.call(ime::kGetState, {s.integer(n)});
+  for (int n = 0; n <= 4; ++n) clause[n] = s.callText("S@IMEGETSTR", {s.integer(n == 0 ? -1 : n)});
+  for (int n = 0; n <= 4; ++n) state[n] = s.call("S@IMEGETSTATE", {s.integer(n)});
   s.wait();
   start(s);
 
@@ -114,14 +114,14 @@ TEST_F(ImeCommands, ClausesAndTheOneBeingConverted) {
 // earlier report, or none at all, make the text one clause rather than
 // hiding it.
 TEST_F(ImeCommands, TextWithoutFittingClausesIsOneClause) {
-  ImeScript s;
+  Script s;
   const int zero = s.integer(0), one = s.integer(1), two = s.integer(2);
   const auto frame = s.here();
-  s.run(ime::kGetStr, {zero});
-  const int clause1 = s.callText(ime::kGetStr, {one});
-  const int clause2 = s.callText(ime::kGetStr, {two});
-  const int state1 = s.call(ime::kGetState, {one});
-  const int state2 = s.call(ime::kGetState, {two});
+  s.run("S@IMEGETSTR", {zero});
+  const int clause1 = s.callText("S@IMEGETSTR", {one});
+  const int clause2 = s.callText("S@IMEGETSTR", {two});
+  const int state1 = s.call("S@IMEGETSTATE", {one});
+  const int state2 = s.call("S@IMEGETSTATE", {two});
   s.wait();
   s.jump(frame);
   start(s);
@@ -152,13 +152,13 @@ TEST_F(ImeCommands, TextWithoutFittingClausesIsOneClause) {
 // the IME reported nothing new shows the same composition, and a new
 // report replaces it.
 TEST_F(ImeCommands, EachFrameReadsTheLastCapturedComposition) {
-  ImeScript s;
+  Script s;
   const int zero = s.integer(0), one = s.integer(1), two = s.integer(2);
   const auto frame = s.here();
-  s.run(ime::kGetStr, {zero});
-  const int clause1 = s.callText(ime::kGetStr, {one});
-  const int clause2 = s.callText(ime::kGetStr, {two});
-  const int target = s.call(ime::kGetState, {one});
+  s.run("S@IMEGETSTR", {zero});
+  const int clause1 = s.callText("S@IMEGETSTR", {one});
+  const int clause2 = s.callText("S@IMEGETSTR", {two});
+  const int target = s.call("S@IMEGETSTATE", {one});
   s.wait();
   s.jump(frame);
   start(s);
@@ -185,13 +185,13 @@ TEST_F(ImeCommands, EachFrameReadsTheLastCapturedComposition) {
 // string and its step ends there, so a script polling for text runs a
 // frame at a time.
 TEST_F(ImeCommands, ResultIsHandedOutOnceAndWaitedFor) {
-  ImeScript s;
-  const int none = s.call(ime::kGetResult);
+  Script s;
+  const int none = s.call("S@IMEGETRESULT");
   const int polled = s.marker();
-  s.run(ime::kGetStr, {s.integer(0)});
-  const int result1 = s.callText(ime::kGetResult);
+  s.run("S@IMEGETSTR", {s.integer(0)});
+  const int result1 = s.callText("S@IMEGETRESULT");
   const int got1 = s.marker();
-  const int result2 = s.call(ime::kGetResult);
+  const int result2 = s.call("S@IMEGETRESULT");
   const int got2 = s.marker();
   s.wait();
   start(s);
@@ -216,14 +216,14 @@ TEST_F(ImeCommands, ResultIsHandedOutOnceAndWaitedFor) {
 }
 
 TEST_F(ImeCommands, CandidatesAreReadUntilTheEmptyString) {
-  ImeScript s;
+  Script s;
   int candidate[6];
-  for (int n = 0; n < 6; ++n) candidate[n] = s.callText(ime::kGetList, {s.integer(n - 1)});
-  s.run(ime::kSetSelect, {s.integer(2)});
-  s.run(ime::kSetSelect, {s.integer(9)});
+  for (int n = 0; n < 6; ++n) candidate[n] = s.callText("S@IMEGETLIST", {s.integer(n - 1)});
+  s.run("S@IMESETSELECT", {s.integer(2)});
+  s.run("S@IMESETSELECT", {s.integer(9)});
   s.wait();
-  s.run(ime::kGetStr, {s.integer(0)});
-  const int after = s.callText(ime::kGetList, {s.integer(1)});
+  s.run("S@IMEGETSTR", {s.integer(0)});
+  const int after = s.callText("S@IMEGETLIST", {s.integer(1)});
   s.wait();
   start(s);
 
@@ -248,16 +248,16 @@ TEST_F(ImeCommands, CandidatesAreReadUntilTheEmptyString) {
 // Each mode set is the mode read back, and only the conversion mode
 // changes: the sentence mode stays.
 TEST_F(ImeCommands, ModesRoundTripThroughTheIme) {
-  ImeScript s;
+  Script s;
   int got[6];
   for (int mode = 0; mode <= 5; ++mode) {
-    s.run(ime::kSetMode, {s.integer(mode)});
-    got[mode] = s.call(ime::kGetMode);
+    s.run("S@IMESETMODE", {s.integer(mode)});
+    got[mode] = s.call("S@IMEGETMODE");
   }
-  s.run(ime::kSetMode, {s.integer(2)});
+  s.run("S@IMESETMODE", {s.integer(2)});
   s.wait();
   const auto frame = s.here();
-  const int read = s.call(ime::kGetMode);
+  const int read = s.call("S@IMEGETMODE");
   s.wait();
   s.jump(frame);
   start(s);
@@ -296,8 +296,8 @@ TEST_F(ImeCommands, ModesRoundTripThroughTheIme) {
 
 TEST_F(ImeCommands, AModeOutOfRangeEndsTheProgramWith660) {
   for (int mode : {6, -1}) {
-    ImeScript s;
-    s.run(ime::kSetMode, {s.integer(mode)});
+    Script s;
+    s.run("S@IMESETMODE", {s.integer(mode)});
     s.wait();
     start(s);
     EXPECT_FALSE(step());
@@ -307,7 +307,7 @@ TEST_F(ImeCommands, AModeOutOfRangeEndsTheProgramWith660) {
 }
 
 TEST_F(ImeCommands, KanjiCheckLooksAtTheFirstByteInCp932) {
-  ImeScript s;
+  Script s;
   const char* texts[] = {"\x8a\xbf" "A",   // 漢A
                          "\x88\x9f",       // 亜
                          "\xe0\x40",       // lead byte from the upper range
@@ -317,8 +317,8 @@ TEST_F(ImeCommands, KanjiCheckLooksAtTheFirstByteInCp932) {
                          ""};
   const int expected[] = {1, 1, 1, 0, 0, 0, 0};
   int got[7];
-  for (int i = 0; i < 7; ++i) got[i] = s.call(ime::kKanjiChk, {s.text(texts[i])});
-  const int unset = s.call(ime::kKanjiChk, {0});
+  for (int i = 0; i < 7; ++i) got[i] = s.call("S@KANJICHK", {s.text(texts[i])});
+  const int unset = s.call("S@KANJICHK", {0});
   s.wait();
   start(s);
   ASSERT_TRUE(step());

@@ -73,42 +73,6 @@ HIMCC WINAPI ImmDestroyIMCC(HIMCC);
 
 namespace qrt::test {
 
-// ------------------------------------------------------------ the script
-
-int ImeScript::integer(int32_t value) {
-  const int s = main_.slot();
-  main_.native([&](img::X86& x) {
-    x.storeImm(s, static_cast<uint32_t>(value));
-    x.next();
-  });
-  return s;
-}
-
-int ImeScript::call(int command, const std::vector<int>& args) {
-  const int s = main_.slot();
-  main_.builtin(command, s, args);
-  return s;
-}
-
-int ImeScript::callText(int command, const std::vector<int>& args) {
-  const int kept = main_.slot();
-  main_.store(kept, call(command, args));
-  return kept;
-}
-
-void ImeScript::run(int command, const std::vector<int>& args) { main_.builtin(command, 0, args); }
-
-int ImeScript::marker() { return integer(1); }
-
-void ImeScript::jump(img::Label op) {
-  main_.native([&](img::X86& x) { x.next(op); });
-}
-
-std::vector<uint8_t> ImeScript::build() {
-  main_.end();
-  return builder_.build();
-}
-
 // --------------------------------------------------------------- the IME
 
 namespace {
@@ -240,7 +204,7 @@ void ImeGame::TearDown() {
   g_host.rt.text = TextEntryState{};
 }
 
-void ImeGame::start(ImeScript& script) { start(script.build()); }
+void ImeGame::start(Script& script) { start(script.build()); }
 
 void ImeGame::start(const std::vector<uint8_t>& image) {
   program_.reset();   // one game, one window at a time

@@ -1,6 +1,5 @@
 // The player's side of the IME for tests: what an input method does to
-// the main window's input context, and a small script builder for games
-// that use the IME commands.
+// the main window's input context.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -12,38 +11,9 @@
 #include <memory>
 
 #include "tests/support/program.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "tests/support/script.h"
 
 namespace qrt::test {
-
-namespace ime {
-constexpr int kSetMode = 163, kGetMode = 164, kGetStr = 165, kGetState = 166, kGetResult = 167,
-              kGetList = 168, kSetSelect = 169, kSetEditMode = 170, kGetEditStr = 171,
-              kGetEditState = 172, kGetEditResult = 173, kGetEditColumn = 174, kKanjiChk = 175,
-              kSetEditLen = 176, kWait = 141;
-}
-
-// A straight-line main routine with loops by label.
-class ImeScript {
- public:
-  ImeScript() : main_(builder_.main()) {}
-  int integer(int32_t value);                                 // a slot holding value
-  int text(std::string_view cp932) { return main_.constant(cp932); }
-  int call(int command, const std::vector<int>& args = {});   // the result's slot
-  // A string result kept in a variable of its own (ring temporaries are
-  // reused after ten more results).
-  int callText(int command, const std::vector<int>& args = {});
-  void run(int command, const std::vector<int>& args = {});   // result not kept
-  void wait() { run(ime::kWait); }
-  int marker();                                               // a slot that becomes 1 here
-  img::Label here() { return main_.here(); }
-  void jump(img::Label op);
-  std::vector<uint8_t> build();
-
- private:
-  img::ImageBuilder builder_;
-  img::Routine& main_;
-};
 
 // Typing in the IME: the real composition and commit of the platform's IME.
 void imeCompose(const wchar_t* reading);
@@ -67,7 +37,7 @@ class ImeGame : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  void start(ImeScript& script);
+  void start(Script& script);
   void start(const std::vector<uint8_t>& image);
   bool step();                      // lets the window handle its messages, then one engine step
   Program& game() { return *program_; }

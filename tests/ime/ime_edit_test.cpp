@@ -27,26 +27,25 @@ using EditLine = ImeGame;
 // Edit keys work only in edit mode; typing always does, and switching the
 // mode off and on keeps the text.
 TEST_F(EditLine, EditModeSwitchesTheKeysAndKeepsTheText) {
-  ImeScript s;
+  Script s;
   const int one = s.integer(1);
-  const int on = s.call(ime::kSetEditMode, {one});
+  s.run("S@IMESETEDITMODE", {one});
   s.wait();
-  const int before = s.callText(ime::kGetEditStr, {one});
-  const int beforeState = s.call(ime::kGetEditState, {one});
-  const int column = s.call(ime::kGetEditColumn);
-  s.run(ime::kSetEditMode, {s.integer(0)});
-  const int off = s.call(ime::kGetEditStr, {one});
-  const int offState = s.call(ime::kGetEditState, {one});
-  s.run(ime::kSetEditMode, {s.integer(7)});
+  const int before = s.callText("S@IMEGETEDITSTR", {one});
+  const int beforeState = s.call("S@IMEGETEDITSTATE", {one});
+  const int column = s.call("S@IMEGETEDITCOLUMN");
+  s.run("S@IMESETEDITMODE", {s.integer(0)});
+  const int off = s.call("S@IMEGETEDITSTR", {one});
+  const int offState = s.call("S@IMEGETEDITSTATE", {one});
+  s.run("S@IMESETEDITMODE", {s.integer(7)});
   s.wait();
-  const int column2 = s.call(ime::kGetEditColumn);
-  s.run(ime::kSetEditMode, {one});
-  const int line = s.callText(ime::kGetEditStr, {one});
+  const int column2 = s.call("S@IMEGETEDITCOLUMN");
+  s.run("S@IMESETEDITMODE", {one});
+  const int line = s.callText("S@IMEGETEDITSTR", {one});
   s.wait();
   start(s);
 
   ASSERT_TRUE(step());
-  EXPECT_EQ(value(on), 0);
   type("abc");
   key(VK_LEFT);
   ASSERT_TRUE(step());
@@ -68,19 +67,19 @@ TEST_F(EditLine, EditModeSwitchesTheKeysAndKeepsTheText) {
 // "abc" with the caret after the "a", and a composition of three clauses
 // whose second is being converted: a | 今日 | は | 晴れ | bc.
 TEST_F(EditLine, SegmentsPutTheCompositionAtTheCaret) {
-  ImeScript s;
-  s.run(ime::kSetEditMode, {s.integer(1)});
+  Script s;
+  s.run("S@IMESETEDITMODE", {s.integer(1)});
   s.wait();
-  s.run(ime::kGetEditStr, {s.integer(0)});
+  s.run("S@IMEGETEDITSTR", {s.integer(0)});
   int segment[7], state[8];
-  for (int n = 1; n <= 6; ++n) segment[n] = s.callText(ime::kGetEditStr, {s.integer(n)});
-  for (int n = -1; n <= 6; ++n) state[n + 1] = s.call(ime::kGetEditState, {s.integer(n)});
+  for (int n = 1; n <= 6; ++n) segment[n] = s.callText("S@IMEGETEDITSTR", {s.integer(n)});
+  for (int n = -1; n <= 6; ++n) state[n + 1] = s.call("S@IMEGETEDITSTATE", {s.integer(n)});
   s.wait();
   const auto frame = s.here();
   int again[6], againState[6];
   for (int n = 1; n <= 5; ++n) {
-    again[n] = s.callText(ime::kGetEditStr, {s.integer(n)});
-    againState[n] = s.call(ime::kGetEditState, {s.integer(n)});
+    again[n] = s.callText("S@IMEGETEDITSTR", {s.integer(n)});
+    againState[n] = s.call("S@IMEGETEDITSTATE", {s.integer(n)});
   }
   s.wait();
   s.jump(frame);
@@ -122,15 +121,15 @@ TEST_F(EditLine, SegmentsPutTheCompositionAtTheCaret) {
 // The committed line is read once, without waiting; an empty line commits
 // nothing to read.
 TEST_F(EditLine, EnterCommitsTheLineForTheScript) {
-  ImeScript s;
-  s.run(ime::kSetEditMode, {s.integer(1)});
+  Script s;
+  s.run("S@IMESETEDITMODE", {s.integer(1)});
   s.wait();
-  const int line = s.callText(ime::kGetEditResult);
-  const int again = s.call(ime::kGetEditResult);
+  const int line = s.callText("S@IMEGETEDITRESULT");
+  const int again = s.call("S@IMEGETEDITRESULT");
   const int after = s.marker();
-  const int column = s.call(ime::kGetEditColumn);
+  const int column = s.call("S@IMEGETEDITCOLUMN");
   s.wait();
-  const int empty = s.call(ime::kGetEditResult);
+  const int empty = s.call("S@IMEGETEDITRESULT");
   s.wait();
   start(s);
 
@@ -150,18 +149,18 @@ TEST_F(EditLine, EnterCommitsTheLineForTheScript) {
 // The maximum length keeps committed IME text out of the line (it stays
 // readable as the IME's result); a negative maximum is 0.
 TEST_F(EditLine, MaximumLengthLimitsCommittedImeText) {
-  ImeScript s;
+  Script s;
   const int zero = s.integer(0), one = s.integer(1);
-  s.run(ime::kSetEditMode, {one});
-  s.run(ime::kSetEditLen, {s.integer(-5)});
-  s.run(ime::kGetEditStr, {zero});
-  const int column1 = s.call(ime::kGetEditColumn);
-  const int result1 = s.callText(ime::kGetResult);
-  s.run(ime::kGetEditStr, {one});
-  s.run(ime::kSetEditLen, {s.integer(4)});
-  s.run(ime::kGetEditStr, {zero});
-  const int column2 = s.call(ime::kGetEditColumn);
-  const int line = s.callText(ime::kGetEditStr, {one});
+  s.run("S@IMESETEDITMODE", {one});
+  s.run("S@IMESETEDITLEN", {s.integer(-5)});
+  s.run("S@IMEGETEDITSTR", {zero});
+  const int column1 = s.call("S@IMEGETEDITCOLUMN");
+  const int result1 = s.callText("S@IMEGETRESULT");
+  s.run("S@IMEGETEDITSTR", {one});
+  s.run("S@IMESETEDITLEN", {s.integer(4)});
+  s.run("S@IMEGETEDITSTR", {zero});
+  const int column2 = s.call("S@IMEGETEDITCOLUMN");
+  const int line = s.callText("S@IMEGETEDITSTR", {one});
   s.wait();
   start(s);
 

@@ -3,7 +3,6 @@
 
 #include "base/runtime.h"
 #include "tests/input/input_driver.h"
-#include "tests/support/scripts.h"
 #include "tests/support/program.h"
 #include "tools/mkdemo/demo_input.h"
 
@@ -21,15 +20,14 @@ struct Demo {
 
 // G@SETUP 640 x 480 in a window, then every frame: the controls, S@WAIT.
 Demo controlsOnly() {
-  ImageBuilder b;
-  Routine& m = b.main();
-  setUpWindow(m);
-  const qrt::demo::Player p = qrt::demo::declarePlayer(m, 100, 200);
-  Label frame = m.here();
-  qrt::demo::movePlayer(m, p, {.width = 640, .height = 480, .spriteSize = 32});
-  m.builtin(id::kWait, 0);
-  m.native([&](X86& x) { x.next(frame); });
-  return {b.build(), p};
+  Script s;
+  s.call("G@SETUP", {s.integer(640), s.integer(480), s.integer(32), s.integer(1)});
+  const qrt::demo::Player p = qrt::demo::declarePlayer(s.main(), 100, 200);
+  Label frame = s.here();
+  qrt::demo::movePlayer(s.main(), p, {.width = 640, .height = 480, .spriteSize = 32});
+  s.wait();
+  s.jump(frame);
+  return {s.build(), p};
 }
 
 TEST(DemoControls, ArrowKeysAndTheMouseMoveTheSprite) {

@@ -4,28 +4,6 @@
 
 namespace qrt::test {
 
-int InputScript::integer(int32_t value) {
-  const int s = main_.slot();
-  main_.native([&](img::X86& x) {
-    x.storeImm(s, static_cast<uint32_t>(value));
-    x.next();
-  });
-  return s;
-}
-
-int InputScript::call(int command, const std::vector<int>& args) {
-  const int s = main_.slot();
-  main_.builtin(command, s, args);
-  return s;
-}
-
-void InputScript::run(int command, const std::vector<int>& args) { main_.builtin(command, 0, args); }
-
-std::vector<uint8_t> InputScript::build() {
-  main_.end();
-  return builder_.build();
-}
-
 namespace {
 
 // Keys of the editing and arrow block come with the extended flag, as from

@@ -1,36 +1,14 @@
-// Small games for the input tests, and the hands that play them: keys and
-// mouse movements go through SendInput, so DirectInput sees them as it
-// sees a player.
+// The hands that play the input tests' games: keys and mouse movements go
+// through SendInput, so DirectInput sees them as it sees a player.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "tests/support/script.h"
 
 namespace qrt::test {
-
-namespace id {
-constexpr int kJoyGet = 91, kJoyAPos = 92, kJoyDPos = 93, kJoyBtn = 94, kKeyGet = 95, kKeyBtn = 96,
-              kMsGet = 97, kMsBtn = 98, kMsPos = 99, kKeyGet2 = 100, kKeyBtn2 = 101, kWait = 141;
-}
-
-// A straight-line main routine: each round of commands ends with S@WAIT,
-// so a test steps the program one round at a time and acts in between.
-class InputScript {
- public:
-  InputScript() : main_(builder_.main()) {}
-  int integer(int32_t value);                            // a slot holding value
-  int call(int command, const std::vector<int>& args = {});  // the result's slot
-  void run(int command, const std::vector<int>& args = {});  // result not kept
-  void wait() { run(id::kWait); }
-  std::vector<uint8_t> build();
-
- private:
-  img::ImageBuilder builder_;
-  img::Routine& main_;
-};
 
 void pressKey(WORD vk);
 void releaseKey(WORD vk);

@@ -18,19 +18,19 @@ namespace {
 constexpr uint32_t kCentre = 0x8000;
 
 TEST(Joystick, NoControllerReadsNeutral) {
-  InputScript s;
+  Script s;
   const int pad = s.integer(0);
-  const int got = s.call(id::kJoyGet, {pad});
+  const int got = s.call("I@JOYGET", {pad});
   s.wait();
-  const int again = s.call(id::kJoyGet, {pad});  // enumerates again: still none
+  const int again = s.call("I@JOYGET", {pad});  // enumerates again: still none
   int analog[12], digital[12];
   for (int k = 0; k < 12; ++k) {
     const int value = s.integer(k);
-    analog[k] = s.call(id::kJoyAPos, {pad, value});
-    digital[k] = s.call(id::kJoyDPos, {pad, value});
+    analog[k] = s.call("I@JOYAPOS", {pad, value});
+    digital[k] = s.call("I@JOYDPOS", {pad, value});
   }
-  const int any = s.call(id::kJoyBtn, {pad, s.integer(0)});
-  const int last = s.call(id::kJoyBtn, {pad, s.integer(32)});
+  const int any = s.call("I@JOYBTN", {pad, s.integer(0)});
+  const int last = s.call("I@JOYBTN", {pad, s.integer(32)});
   Program p(s.build());
   activateMainWindow();
   std::memset(&qrt::input()->captured.joysticks[0], 0x11, sizeof(DIJOYSTATE));
@@ -48,17 +48,17 @@ TEST(Joystick, NoControllerReadsNeutral) {
 }
 
 TEST(Joystick, QueriesReadTheCapturedController) {
-  InputScript s;
+  Script s;
   const int n = s.integer(3);
   int analog[12], digital[12];
   for (int k = 0; k < 12; ++k) {
     const int value = s.integer(k);
-    analog[k] = s.call(id::kJoyAPos, {n, value});
-    digital[k] = s.call(id::kJoyDPos, {n, value});
+    analog[k] = s.call("I@JOYAPOS", {n, value});
+    digital[k] = s.call("I@JOYDPOS", {n, value});
   }
-  const int any = s.call(id::kJoyBtn, {n, s.integer(0)});
-  const int first = s.call(id::kJoyBtn, {n, s.integer(1)});
-  const int last = s.call(id::kJoyBtn, {n, s.integer(32)});
+  const int any = s.call("I@JOYBTN", {n, s.integer(0)});
+  const int first = s.call("I@JOYBTN", {n, s.integer(1)});
+  const int last = s.call("I@JOYBTN", {n, s.integer(32)});
   Program p(s.build());
   DIJOYSTATE& pad = qrt::input()->captured.joysticks[3];
   pad = DIJOYSTATE{};
@@ -87,10 +87,10 @@ TEST(Joystick, QueriesReadTheCapturedController) {
 }
 
 TEST(Joystick, InactiveReadStoresNeutralAndSucceeds) {
-  InputScript s;
+  Script s;
   const int n = s.integer(2);
-  const int got = s.call(id::kJoyGet, {n});
-  const int x = s.call(id::kJoyAPos, {n, s.integer(0)});
+  const int got = s.call("I@JOYGET", {n});
+  const int x = s.call("I@JOYAPOS", {n, s.integer(0)});
   Program p(s.build());
   std::memset(&qrt::input()->captured.joysticks[2], 0, sizeof(DIJOYSTATE));
   SendMessageW(g_host.window, WM_ACTIVATEAPP, FALSE, 0);
@@ -104,11 +104,11 @@ TEST(Joystick, InactiveReadStoresNeutralAndSucceeds) {
 // which ends it.
 TEST(Joystick, BadNumbersAreParameterErrors) {
   {
-    InputScript s;
+    Script s;
     const int bad = s.integer(16), zero = s.integer(0);
-    const int got = s.call(id::kJoyGet, {bad});
-    const int analog = s.call(id::kJoyAPos, {bad, zero});
-    const int digital = s.call(id::kJoyDPos, {s.integer(-1), zero});
+    const int got = s.call("I@JOYGET", {bad});
+    const int analog = s.call("I@JOYAPOS", {bad, zero});
+    const int digital = s.call("I@JOYDPOS", {s.integer(-1), zero});
     const int after = s.integer(7);
     Program p(s.build());
     p.runToEnd();
@@ -119,10 +119,11 @@ TEST(Joystick, BadNumbersAreParameterErrors) {
     EXPECT_EQ(p.boxCodes(), (std::vector<int>{660, 660, 660}));
   }
   const struct {
-    int command, first, second;
-  } ending[] = {{id::kJoyAPos, 0, 12}, {id::kJoyDPos, 0, -1}, {id::kJoyBtn, 0, 33}, {id::kJoyBtn, 16, 0}};
+    const char* command;
+    int first, second;
+  } ending[] = {{"I@JOYAPOS", 0, 12}, {"I@JOYDPOS", 0, -1}, {"I@JOYBTN", 0, 33}, {"I@JOYBTN", 16, 0}};
   for (const auto& c : ending) {
-    InputScript s;
+    Script s;
     s.call(c.command, {s.integer(c.first), s.integer(c.second)});
     const int never = s.integer(9);
     Program p(s.build());

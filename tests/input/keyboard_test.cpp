@@ -14,15 +14,15 @@ namespace {
 constexpr int kDikA = 0x1E, kDikSpace = 0x39;
 
 TEST(Keyboard, KeyDownThenUpThroughKeyBtn) {
-  InputScript s;
+  Script s;
   const int a = s.integer(kDikA), space = s.integer(kDikSpace);
-  s.run(id::kKeyGet);
+  s.run("I@KEYGET");
   s.wait();
-  s.run(id::kKeyGet);
-  const int aDown = s.call(id::kKeyBtn, {a}), spaceDown = s.call(id::kKeyBtn, {space});
+  s.run("I@KEYGET");
+  const int aDown = s.call("I@KEYBTN", {a}), spaceDown = s.call("I@KEYBTN", {space});
   s.wait();
-  s.run(id::kKeyGet);
-  const int aUp = s.call(id::kKeyBtn, {a});
+  s.run("I@KEYGET");
+  const int aUp = s.call("I@KEYBTN", {a});
   Program p(s.build());
   activateMainWindow();
   ASSERT_TRUE(p.step());
@@ -39,18 +39,18 @@ TEST(Keyboard, KeyDownThenUpThroughKeyBtn) {
 }
 
 TEST(Keyboard, BufferedGivesDownThenUpThenNothing) {
-  InputScript s;
+  Script s;
   const int zero = s.integer(0), one = s.integer(1), two = s.integer(2);
-  s.run(id::kKeyGet2);
+  s.run("I@KEYGET2");
   s.wait();
-  s.run(id::kKeyGet2);
-  const int firstKey = s.call(id::kKeyBtn2, {zero}), firstKind = s.call(id::kKeyBtn2, {one});
-  const int firstTime = s.call(id::kKeyBtn2, {two});
-  s.run(id::kKeyGet2);
-  const int secondKey = s.call(id::kKeyBtn2, {zero}), secondKind = s.call(id::kKeyBtn2, {one});
-  s.run(id::kKeyGet2);
-  const int thirdKey = s.call(id::kKeyBtn2, {zero}), thirdKind = s.call(id::kKeyBtn2, {one});
-  const int thirdTime = s.call(id::kKeyBtn2, {two});
+  s.run("I@KEYGET2");
+  const int firstKey = s.call("I@KEYBTN2", {zero}), firstKind = s.call("I@KEYBTN2", {one});
+  const int firstTime = s.call("I@KEYBTN2", {two});
+  s.run("I@KEYGET2");
+  const int secondKey = s.call("I@KEYBTN2", {zero}), secondKind = s.call("I@KEYBTN2", {one});
+  s.run("I@KEYGET2");
+  const int thirdKey = s.call("I@KEYBTN2", {zero}), thirdKind = s.call("I@KEYBTN2", {one});
+  const int thirdTime = s.call("I@KEYBTN2", {two});
   Program p(s.build());
   activateMainWindow();
   ASSERT_TRUE(p.step());
@@ -70,17 +70,17 @@ TEST(Keyboard, BufferedGivesDownThenUpThenNothing) {
 // One device cannot give both forms: switching makes a new one, and the
 // events the old one held are gone.
 TEST(Keyboard, SwitchingFormsReplacesTheDevice) {
-  InputScript s;
+  Script s;
   const int zero = s.integer(0), a = s.integer(kDikA);
-  s.run(id::kKeyGet2);
+  s.run("I@KEYGET2");
   s.wait();
-  s.run(id::kKeyGet);
-  const int held = s.call(id::kKeyBtn, {a});
-  s.run(id::kKeyGet2);
-  const int lost = s.call(id::kKeyBtn2, {zero});
+  s.run("I@KEYGET");
+  const int held = s.call("I@KEYBTN", {a});
+  s.run("I@KEYGET2");
+  const int lost = s.call("I@KEYBTN2", {zero});
   s.wait();
-  s.run(id::kKeyGet2);
-  const int fresh = s.call(id::kKeyBtn2, {zero});
+  s.run("I@KEYGET2");
+  const int fresh = s.call("I@KEYBTN2", {zero});
   Program p(s.build());
   activateMainWindow();
   ASSERT_TRUE(p.step());
@@ -97,14 +97,14 @@ TEST(Keyboard, SwitchingFormsReplacesTheDevice) {
 // While another application is active the keys read as up, unless the
 // script asked for background input.
 TEST(Keyboard, RefusedWhileInactiveUnlessBackgroundModeTwo) {
-  InputScript s;
+  Script s;
   const int a = s.integer(kDikA);
-  s.run(id::kKeyGet);
+  s.run("I@KEYGET");
   s.wait();
   int seen[3];
   for (int& slot : seen) {
-    s.run(id::kKeyGet);
-    slot = s.call(id::kKeyBtn, {a});
+    s.run("I@KEYGET");
+    slot = s.call("I@KEYBTN", {a});
     s.wait();
   }
   Program p(s.build());
@@ -130,12 +130,13 @@ TEST(Keyboard, RefusedWhileInactiveUnlessBackgroundModeTwo) {
 // failure value ends the program.
 TEST(Keyboard, BadKeyCodeOrItemEndsTheProgram) {
   const struct {
-    int command, argument;
+    const char* command;
+    int argument;
     const char* name;
-  } cases[] = {{id::kKeyBtn, 256, "I@KEYBTN"}, {id::kKeyBtn, -1, "I@KEYBTN"}, {id::kKeyBtn2, 3, "I@KEYBTN2"}};
+  } cases[] = {{"I@KEYBTN", 256, "I@KEYBTN"}, {"I@KEYBTN", -1, "I@KEYBTN"}, {"I@KEYBTN2", 3, "I@KEYBTN2"}};
   for (const auto& c : cases) {
-    InputScript s;
-    const int edge = s.call(id::kKeyBtn, {s.integer(255)});
+    Script s;
+    const int edge = s.call("I@KEYBTN", {s.integer(255)});
     s.call(c.command, {s.integer(c.argument)});
     const int never = s.integer(9);
     Program p(s.build());

@@ -13,7 +13,6 @@ using qrt::g_host;
 
 namespace {
 
-constexpr int kSetup = 1;
 
 struct Position {
   int x, y, z;
@@ -28,10 +27,10 @@ struct MouseRead {
   }
 };
 
-MouseRead readMouse(InputScript& s, int modeSlot) {
-  s.run(id::kMsGet, {modeSlot});
-  return {s.call(id::kMsPos, {s.integer(0)}), s.call(id::kMsPos, {s.integer(1)}),
-          s.call(id::kMsPos, {s.integer(2)})};
+MouseRead readMouse(Script& s, int modeSlot) {
+  s.run("I@MSGET", {modeSlot});
+  return {s.call("I@MSPOS", {s.integer(0)}), s.call("I@MSPOS", {s.integer(1)}),
+          s.call("I@MSPOS", {s.integer(2)})};
 }
 
 POINT clientToScreen(int x, int y) {
@@ -51,9 +50,9 @@ void resizeClient(int width, int height) {
 
 TEST(Mouse, ModeZeroGivesMovementInSixtyFourths) {
   PlainMouse plain;
-  InputScript s;
+  Script s;
   const int mode = s.integer(0);
-  s.run(id::kMsGet, {mode});
+  s.run("I@MSGET", {mode});
   s.wait();
   const MouseRead right = readMouse(s, mode);
   s.wait();
@@ -85,7 +84,7 @@ TEST(Mouse, ModeZeroGivesMovementInSixtyFourths) {
 }
 
 TEST(Mouse, ModeOneInAWindowIsTheScreenPosition) {
-  InputScript s;
+  Script s;
   const int mode = s.integer(1);
   const MouseRead at = readMouse(s, mode);
   Program p(s.build());
@@ -102,7 +101,7 @@ TEST(Mouse, ModeOneInAWindowIsTheScreenPosition) {
 // Before G@SETUP there is no logical screen and the client size is 0: the
 // client position is given as it is instead of dividing by zero.
 TEST(Mouse, ModeTwoBeforeSetupIsTheClientPosition) {
-  InputScript s;
+  Script s;
   const int mode = s.integer(2);
   const MouseRead at = readMouse(s, mode);
   Program p(s.build());
@@ -120,10 +119,10 @@ TEST(Mouse, ModeTwoBeforeSetupIsTheClientPosition) {
 // A 320 x 240 game in a window stretched to 640 x 480: positions come back
 // on the game's own screen, clamped to it.
 TEST(Mouse, ModeTwoScalesAWindowTwiceTheLogicalSize) {
-  InputScript s;
+  Script s;
   const int width = s.integer(320), height = s.integer(240), depth = s.integer(32), window = s.integer(1);
   // G@SETUP hands control back by itself.
-  const int screen = s.call(kSetup, {width, height, depth, window});
+  const int screen = s.call("G@SETUP", {width, height, depth, window});
   const int mode = s.integer(2);
   const MouseRead edge = readMouse(s, mode);
   s.wait();
@@ -163,9 +162,9 @@ TEST(Mouse, ModeTwoScalesAWindowTwiceTheLogicalSize) {
 // virtual one, built from movements and held inside its screen.
 TEST(Mouse, FullScreenVirtualCursorIsClampedAndTheWheelAddsUp) {
   PlainMouse plain;
-  InputScript s;
+  Script s;
   const int mode = s.integer(1);
-  s.run(id::kMsGet, {mode});
+  s.run("I@MSGET", {mode});
   s.wait();
   const MouseRead farLeft = readMouse(s, mode);
   s.wait();
@@ -209,15 +208,15 @@ TEST(Mouse, FullScreenVirtualCursorIsClampedAndTheWheelAddsUp) {
 }
 
 TEST(Mouse, ButtonsFollowTheDevice) {
-  InputScript s;
+  Script s;
   const int mode = s.integer(0), left = s.integer(0), right = s.integer(1);
-  s.run(id::kMsGet, {mode});
+  s.run("I@MSGET", {mode});
   s.wait();
-  s.run(id::kMsGet, {mode});
-  const int leftDown = s.call(id::kMsBtn, {left}), rightDown = s.call(id::kMsBtn, {right});
+  s.run("I@MSGET", {mode});
+  const int leftDown = s.call("I@MSBTN", {left}), rightDown = s.call("I@MSBTN", {right});
   s.wait();
-  s.run(id::kMsGet, {mode});
-  const int leftUp = s.call(id::kMsBtn, {left});
+  s.run("I@MSGET", {mode});
+  const int leftUp = s.call("I@MSBTN", {left});
   Program p(s.build());
   activateMainWindow();
   // Over the game's own window: a click elsewhere would activate another.
@@ -239,12 +238,12 @@ TEST(Mouse, ButtonsFollowTheDevice) {
 // While inactive (background mode 0) mode 0 reads no movement and no
 // button; modes 1 and 2 keep the last position.
 TEST(Mouse, InactiveReadsNeutral) {
-  InputScript s;
+  Script s;
   const int zero = s.integer(0), one = s.integer(1);
   const MouseRead first = readMouse(s, one);
   s.wait();
   const MouseRead kept = readMouse(s, one);
-  const int button = s.call(id::kMsBtn, {zero});
+  const int button = s.call("I@MSBTN", {zero});
   const MouseRead coarse = readMouse(s, zero);
   Program p(s.build());
   activateMainWindow();
@@ -269,12 +268,13 @@ TEST(Mouse, InactiveReadsNeutral) {
 
 TEST(Mouse, BadModeAxisOrButtonEndsTheProgram) {
   const struct {
-    int command, argument;
+    const char* command;
+    int argument;
     const char* name;
-  } cases[] = {{id::kMsGet, 3, "I@MSGET"}, {id::kMsGet, -1, "I@MSGET"},
-               {id::kMsPos, 3, "I@MSPOS"}, {id::kMsBtn, 8, "I@MSBTN"}};
+  } cases[] = {{"I@MSGET", 3, "I@MSGET"}, {"I@MSGET", -1, "I@MSGET"},
+               {"I@MSPOS", 3, "I@MSPOS"}, {"I@MSBTN", 8, "I@MSBTN"}};
   for (const auto& c : cases) {
-    InputScript s;
+    Script s;
     s.call(c.command, {s.integer(c.argument)});
     const int never = s.integer(9);
     Program p(s.build());

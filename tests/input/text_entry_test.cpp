@@ -40,24 +40,14 @@ struct TextField {
 };
 
 std::vector<uint8_t> textFieldGame(const TextField& field) {
-  constexpr int kGetStr = 165, kSetEditMode = 170, kSetEditLen = 176;
-  qrt::img::ImageBuilder b;
-  auto& m = b.main();
-  const int zero = m.slot(), on = m.slot(), most = m.slot(), got = m.slot();
-  m.native([&](qrt::img::X86& x) {
-    x.storeImm(zero, 0);
-    x.storeImm(on, 1);
-    x.storeImm(most, static_cast<uint32_t>(field.maxLength.value_or(0)));
-    x.next();
-  });
-  if (field.editMode) m.builtin(kSetEditMode, 0, {on});
-  if (field.maxLength) m.builtin(kSetEditLen, 0, {most});
-  const auto frame = m.here();
-  m.builtin(kGetStr, got, {zero});
-  m.builtin(id::kWait, 0);
-  m.native([&](qrt::img::X86& x) { x.next(frame); });
-  m.end();
-  return b.build();
+  Script s;
+  if (field.editMode) s.run("S@IMESETEDITMODE", {s.integer(1)});
+  if (field.maxLength) s.run("S@IMESETEDITLEN", {s.integer(*field.maxLength)});
+  const auto frame = s.here();
+  s.call("S@IMEGETSTR", {s.integer(0)});
+  s.wait();
+  s.jump(frame);
+  return s.build();
 }
 
 // A game that just keeps running: the window is open and handles its
@@ -65,7 +55,7 @@ std::vector<uint8_t> textFieldGame(const TextField& field) {
 class EditLine : public ::testing::Test {
  protected:
   void SetUp() override {
-    InputScript s;
+    Script s;
     for (int i = 0; i < 50; ++i) s.wait();
     program_ = std::make_unique<Program>(s.build());
     text() = TextEntryState{};

@@ -9,12 +9,11 @@
 #include "tools/imagebuilder/image_builder.h"
 
 using namespace qrt::img;
-using qrt::e2e::RunResult;
+using qrt::test::GameResult;
 using qrt::e2e::ScratchFolder;
 
 namespace {
 
-constexpr int kSWait = 141;
 
 std::vector<uint8_t> runtimeBytes() { return readFile(qrt::e2e::hostFile(QRT_RUNTIME_EXE)); }
 
@@ -38,7 +37,7 @@ std::vector<uint8_t> waitingProgram(uint32_t frames, bool singleInstance = false
     x.next();
   });
   m.bind(loop);
-  m.builtin(kSWait, 0, {});
+  m.command("S@WAIT", 0);
   m.native([&](X86& x) { x.countDown(left, loop); });
   m.end();
   return b.build();
@@ -48,7 +47,7 @@ TEST(Runtime, AProgramThatEndsClosesItsWindowWithExitCodeZero) {
   ScratchFolder dir("normal_end");
   // 200 yields: the program only gets there if its window became the
   // active one, since an inactive program is not stepped.
-  RunResult r = qrt::e2e::runGame(makeGame(dir, L"game.exe", waitingProgram(200)), 20000);
+  GameResult r = qrt::test::runGame(makeGame(dir, L"game.exe", waitingProgram(200)), 20000);
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0u);
@@ -58,7 +57,7 @@ TEST(Runtime, AProgramThatEndsClosesItsWindowWithExitCodeZero) {
 TEST(Runtime, TheRuntimeAloneCarriesNoImageAndEndsSilently) {
   ScratchFolder dir("no_image");
   std::wstring exe = dir.copyIn(qrt::e2e::hostFile(QRT_RUNTIME_EXE), L"bare.exe");
-  RunResult r = qrt::e2e::runGame(exe, 20000);
+  GameResult r = qrt::test::runGame(exe, 20000);
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0u);
@@ -69,7 +68,7 @@ TEST(Runtime, ABadImageShowsTheInternalErrorBox) {
   ScratchFolder dir("bad_image");
   ImageBuilder b;
   b.main().op(5);
-  RunResult r = qrt::e2e::runGame(makeGame(dir, L"bad.exe", b.build()), 20000);
+  GameResult r = qrt::test::runGame(makeGame(dir, L"bad.exe", b.build()), 20000);
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0u);
@@ -91,7 +90,7 @@ TEST(Runtime, SingleInstanceFlagAllowsOneCopyPerPath) {
   ASSERT_TRUE(running.waitForWindow(15000));
 
   // A second start of the same path ends at once, silently.
-  RunResult second = qrt::e2e::runGame(first, 15000);
+  GameResult second = qrt::test::runGame(first, 15000);
   ASSERT_TRUE(second.started) << second.error;
   EXPECT_FALSE(second.timedOut);
   EXPECT_EQ(second.exitCode, 0u);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/catalogue.h"
 #include "base/errors.h"
 #include "host/host.h"
 #include "host/loader.h"
@@ -19,7 +20,7 @@ void (*g_onBox)() = nullptr;
 uint8_t* g_buffer = nullptr;  // the placed image of the run in progress
 
 void recorder(int code, const char* text) {
-  g_boxes.push_back(Box{code, text});
+  g_boxes.push_back(Box{code, kErrorTitle, text});
   if (g_onBox) g_onBox();
 }
 
@@ -130,7 +131,7 @@ GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs, void (*onBox
   GameResult result;
   SetPropW(g_host.window, L"qrt.test.timedOut", &result.timedOut);
   SetTimer(g_host.window, 1, static_cast<UINT>(timeoutMs), closeOnTimeout);
-  result.exitCode = hostMessageLoop();
+  result.exitCode = static_cast<uint32_t>(hostMessageLoop());
   result.boxes = recordedBoxes();
   g_onBox = nullptr;
   close();

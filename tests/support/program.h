@@ -16,13 +16,9 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "tests/support/box.h"
 
 namespace qrt::test {
-
-struct Box {
-  int code;
-  std::string text;  // cp932, as composed for the box
-};
 
 // Error boxes raised since the last clear, in order (recorded, not shown).
 const std::vector<Box>& recordedBoxes();
@@ -50,12 +46,6 @@ class Program {
 
  private:
   bool ended_ = false;
-};
-
-struct GameResult {
-  int exitCode = -1;
-  bool timedOut = false;
-  std::vector<Box> boxes;
 };
 
 // Runs the image through the host's message loop until the program ends and

@@ -162,7 +162,7 @@ int main() {
     int v = 0, r = 0;
     double t = runImage(loopImage(
         n, [&](ImageBuilder&, Routine& m) { v = m.slot(), r = m.slot(); },
-        [&](Routine& m) { m.builtin(109, r, {v}); }));
+        [&](Routine& m) { m.command("ABS", r, {v}); }));
     double absRate = net(t, n);
     print({"built-in ABS", absRate, plainRate(n, [](uint32_t i) { g_sink = abs(static_cast<int>(i) - 5); })});
     printf("%-34s %9.2f native-block ops\n", "  cost of one ABS call", nativeRate / absRate);
@@ -178,7 +178,7 @@ int main() {
             x.next();
           });
         },
-        [&](Routine& m) { m.builtin(126, r, {text, from, count}); }));
+        [&](Routine& m) { m.command("MID", r, {text, from, count}); }));
     double midRate = net(tm, n);
     std::string s, x = sixteen;
     print({"built-in MID", midRate, plainRate(n, [&](uint32_t) {

@@ -27,9 +27,6 @@ using namespace qrt::img;
 
 namespace {
 
-constexpr int kSetup = 1, kFlip = 9, kChrClear = 10, kChrCopyC = 15, kChrMake = 21, kChrColorA = 23,
-              kWait = 141;
-
 double now() {
   LARGE_INTEGER f, c;
   QueryPerformanceFrequency(&f);
@@ -101,14 +98,14 @@ std::vector<uint8_t> copyImage(int copies, int frames, bool blended, int* sprite
   Constants k{m};
   int screen = m.slot(), sprite = m.slot(), frame = m.slot(), i = m.slot(), cx = m.slot(), cy = m.slot();
   *spriteSlot = sprite;
-  m.builtin(kSetup, screen, {k.integer(640), k.integer(480), k.integer(32), k.integer(1)});
-  m.builtin(kChrMake, sprite, {k.integer(32), k.integer(32), k.integer(0)});
-  m.builtin(kChrClear, 0, {sprite, k.integer(255), k.integer(160), k.integer(40)});
-  if (blended) m.builtin(kChrColorA, 0, {sprite, k.integer(255), k.integer(255), k.integer(255), k.integer(128)});
+  m.command("G@SETUP", screen, {k.integer(640), k.integer(480), k.integer(32), k.integer(1)});
+  m.command("G@CHRMAKE", sprite, {k.integer(32), k.integer(32), k.integer(0)});
+  m.command("G@CHRCLEAR", 0, {sprite, k.integer(255), k.integer(160), k.integer(40)});
+  if (blended) m.command("G@CHRCOLORA", 0, {sprite, k.integer(255), k.integer(255), k.integer(255), k.integer(128)});
   int zero = k.integer(0), one = k.real(1.0f), none = k.real(0.0f), dark = k.integer(20);
-  m.builtin(kWait, 0);
+  m.command("S@WAIT", 0);
   if (frames == 0) {
-    m.builtin(kWait, 0);
+    m.command("S@WAIT", 0);
     m.end();
     return b.build();
   }
@@ -117,7 +114,7 @@ std::vector<uint8_t> copyImage(int copies, int frames, bool blended, int* sprite
     x.next();
   });
   Label frameTop = m.here();
-  m.builtin(kChrClear, 0, {screen, dark, dark, dark});
+  m.command("G@CHRCLEAR", 0, {screen, dark, dark, dark});
   m.native([&](X86& x) {
     x.storeImm(i, static_cast<uint32_t>(copies));
     x.next();
@@ -142,10 +139,10 @@ std::vector<uint8_t> copyImage(int copies, int frames, bool blended, int* sprite
       x.store(cy, EDX);
       x.next();
     });
-    m.builtin(kChrCopyC, 0, {sprite, screen, cx, cy, zero, one, none});
+    m.command("G@CHRCOPYC", 0, {sprite, screen, cx, cy, zero, one, none});
     m.native([&](X86& x) { x.countDown(i, copyTop); });
   }
-  m.builtin(kFlip, 0);
+  m.command("G@FLIP", 0);
   m.native([&](X86& x) { x.countDown(frame, frameTop); });
   m.end();
   return b.build();

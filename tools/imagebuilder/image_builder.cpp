@@ -1,5 +1,7 @@
 #include "tools/imagebuilder/image_builder.h"
 
+#include "base/vocabulary.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -156,6 +158,17 @@ void Routine::native(const std::function<void(X86&)>& body) {
     throw std::logic_error("native block in routine " + std::to_string(number_) +
                            " does not end with an exit or a jump");
   if (x.after_.id >= 0) bind(x.after_);
+}
+
+void Routine::command(std::string_view name, int resultSlot, const std::vector<int>& args) {
+  const int id = findCommand(name);
+  if (id < 0) throw std::logic_error("no command " + std::string(name));
+  const int wanted = kCommands[id].parameterCount();
+  if (static_cast<int>(args.size()) != wanted) {
+    throw std::logic_error(std::string(name) + " takes " + std::to_string(wanted) + " arguments, not " +
+                           std::to_string(args.size()));
+  }
+  builtin(id, resultSlot, args);
 }
 
 void Routine::builtin(int id, int resultSlot, const std::vector<int>& args) {

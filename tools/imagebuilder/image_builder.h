@@ -134,6 +134,10 @@ class Routine {
   void call(const Routine& f, int resultSlot, const std::vector<int>& args = {});
   void native(const std::function<void(X86&)>& body);                          // 2
   void builtin(int id, int resultSlot, const std::vector<int>& args = {});     // 3
+  // Op 3 by the command's name, its arguments counted against the
+  // vocabulary (std::logic_error when the name is unknown or the count is
+  // off, which would otherwise desynchronise the op stream).
+  void command(std::string_view name, int resultSlot, const std::vector<int>& args = {});
   void ret();                                                                  // 4
   void enterMain();                                                            // 6
   void store(int x, int y, StrForm form = {});                                 // 7: x <- y

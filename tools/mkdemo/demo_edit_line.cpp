@@ -2,15 +2,7 @@
 
 namespace qrt::demo {
 
-namespace {
-
 using namespace img;
-
-// Command ids.
-constexpr int kPrint = 5, kLeng = 125, kImeSetEditMode = 170, kImeGetEditStr = 171,
-              kImeGetEditResult = 173, kImeGetEditColumn = 174, kImeSetEditLen = 176;
-
-}  // namespace
 
 EditLine declareEditLine(Routine& m, const EditLineLook& look) {
   EditLine e{};
@@ -30,15 +22,15 @@ EditLine declareEditLine(Routine& m, const EditLineLook& look) {
     x.storeImm(most, static_cast<uint32_t>(look.maxLength));
     x.next();
   });
-  m.builtin(kImeSetEditMode, 0, {on});
-  m.builtin(kImeSetEditLen, 0, {most});
+  m.command("S@IMESETEDITMODE", 0, {on});
+  m.command("S@IMESETEDITLEN", 0, {most});
   return e;
 }
 
 void drawEditLine(Routine& m, const EditLine& e, int screen) {
   // Without the capture armed, IME text would not reach the line.
-  m.builtin(kImeGetEditStr, e.result, {e.zero});
-  m.builtin(kImeGetEditColumn, e.column);
+  m.command("S@IMEGETEDITSTR", e.result, {e.zero});
+  m.command("S@IMEGETEDITCOLUMN", e.column);
   m.store(e.line, e.prompt);
   m.native([&](X86& x) {
     x.storeImm(e.n, 1);
@@ -66,8 +58,8 @@ void drawEditLine(Routine& m, const EditLine& e, int screen) {
   m.join(e.line, e.caret, e.joined);
   m.store(e.line, e.joined);
   m.bind(fetch);
-  m.builtin(kImeGetEditStr, e.segment, {e.n});
-  m.builtin(kLeng, e.length, {e.segment});
+  m.command("S@IMEGETEDITSTR", e.segment, {e.n});
+  m.command("LENG", e.length, {e.segment});
   m.native([&](X86& x) {
     Label more = x.label();
     x.load(EAX, e.length);
@@ -86,12 +78,12 @@ void drawEditLine(Routine& m, const EditLine& e, int screen) {
     x.next(segments);
   });
   m.bind(done);
-  m.builtin(kPrint, 0, {screen, e.x, e.y, e.line});
+  m.command("G@PRINT", 0, {screen, e.x, e.y, e.line});
 
   // A line committed with Enter is handed out once; keep it to show.
   Label keep = m.label();
-  m.builtin(kImeGetEditResult, e.result);
-  m.builtin(kLeng, e.length, {e.result});
+  m.command("S@IMEGETEDITRESULT", e.result);
+  m.command("LENG", e.length, {e.result});
   m.native([&](X86& x) {
     Label got = x.label();
     x.load(EAX, e.length);
@@ -104,7 +96,7 @@ void drawEditLine(Routine& m, const EditLine& e, int screen) {
   m.store(e.entered, e.result);
   m.bind(keep);
   m.join(e.enteredLabel, e.entered, e.joined);
-  m.builtin(kPrint, 0, {screen, e.x, e.enteredY, e.joined});
+  m.command("G@PRINT", 0, {screen, e.x, e.enteredY, e.joined});
 }
 
 }  // namespace qrt::demo

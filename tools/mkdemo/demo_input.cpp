@@ -6,8 +6,6 @@ namespace {
 
 using namespace img;
 
-// Command ids of the input family.
-constexpr int kKeyGet = 95, kKeyBtn = 96, kMsGet = 97, kMsBtn = 98, kMsPos = 99;
 // DirectInput key codes of the arrow keys.
 constexpr uint32_t kDikLeft = 0xCB, kDikRight = 0xCD, kDikUp = 0xC8, kDikDown = 0xD0;
 
@@ -54,12 +52,12 @@ Player declarePlayer(Routine& m, int startX, int startY) {
 }
 
 void movePlayer(Routine& m, const Player& p, const Playfield& field) {
-  m.builtin(kKeyGet, 0);
-  for (int i = 0; i < 4; ++i) m.builtin(kKeyBtn, p.held[i], {p.keys[i]});
-  m.builtin(kMsGet, 0, {p.mouseMode});
-  m.builtin(kMsPos, p.mouseX, {p.axisX});
-  m.builtin(kMsPos, p.mouseY, {p.axisY});
-  m.builtin(kMsBtn, p.pressed, {p.leftButton});
+  m.command("I@KEYGET", 0);
+  for (int i = 0; i < 4; ++i) m.command("I@KEYBTN", p.held[i], {p.keys[i]});
+  m.command("I@MSGET", 0, {p.mouseMode});
+  m.command("I@MSPOS", p.mouseX, {p.axisX});
+  m.command("I@MSPOS", p.mouseY, {p.axisY});
+  m.command("I@MSBTN", p.pressed, {p.leftButton});
 
   const int half = field.spriteSize / 2;
   const int maxX = field.width - field.spriteSize, maxY = field.height - field.spriteSize;

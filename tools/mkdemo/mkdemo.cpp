@@ -123,13 +123,6 @@ std::vector<uint8_t> bmp24(const Sheet& s) {
 
 // --- The game -------------------------------------------------------------------
 
-// Built-in command ids, from the command table.
-enum Command : int {
-  kSetup = 1, kPrint = 5, kFlip = 9, kChrClear = 10, kChrLoad = 11, kChrCopy = 13,
-  kChrCopyC = 15, kChrRect = 19, kChrSave = 20, kChrMake = 21, kChrLoadCKey = 22,
-  kChrColorA = 23, kStr = 102, kSysTime = 106, kCos = 114, kSin = 115, kSysExit = 139,
-};
-
 // cp932 texts.
 const char kTitle[] =   // ２Ｄスプライトのデモ：移動・回転・半透明
     "\x82\x51\x82\x63\x83\x58\x83\x76\x83\x89\x83\x43\x83\x67\x82\xcc\x83\x66\x83\x82\x81\x46"
@@ -171,7 +164,7 @@ class DemoGame {
     return s;
   }
   int text(const char* t) { return m_.constant(t); }
-  void call(int id, int result, const std::vector<int>& args = {}) { m_.builtin(id, result, args); }
+  void call(std::string_view name, int result, const std::vector<int>& args = {}) { m_.command(name, result, args); }
 
   void game() {
     const int screen = m_.slot(), shot = m_.slot();
@@ -186,30 +179,30 @@ class DemoGame {
 
     // Set-up: a 640 x 480 window, then the screenshot switch from the
     // environment (GetEnvironmentVariableA(name, NULL, 0) > 0 when set).
-    call(kSetup, screen, {k(640), k(480), k(32), k(1)});
+    call("G@SETUP", screen, {k(640), k(480), k(32), k(1)});
     const int getEnv = b_.exfunc("kernel32.dll", "GetEnvironmentVariableA", Int, {Str, Int, Int});
     m_.exfuncCall(getEnv, shot, {k(0), k(0), text("QRT_DEMO_SHOT")});
 
     // Four surfaces share the sheet's texture, each with its own cell.
     const int sheet = text("demo_sprites.bmp");
-    call(kChrLoadCKey, 0, {k(0), k(0), k(0)});
+    call("G@CHRLOADCKEY", 0, {k(0), k(0), k(0)});
     const int sprites[] = {ball, star, gem, rocket};
     for (int cell = 0; cell < 4; ++cell) {
-      call(kChrLoad, sprites[cell], {sheet, 0});
-      call(kChrRect, 0, {sprites[cell], k(cell * 32), k(0), k(cell * 32 + 31), k(31)});
+      call("G@CHRLOAD", sprites[cell], {sheet, 0});
+      call("G@CHRRECT", 0, {sprites[cell], k(cell * 32), k(0), k(cell * 32 + 31), k(31)});
     }
-    call(kChrColorA, 0, {gem, k(255), k(255), k(255), k(150)});
+    call("G@CHRCOLORA", 0, {gem, k(255), k(255), k(255), k(150)});
     // A dark, half-transparent panel behind the text, stretched by fitted copies.
-    call(kChrMake, panel, {k(8), k(8), k(0)});
-    call(kChrClear, 0, {panel, k(0), k(0), k(20)});
-    call(kChrColorA, 0, {panel, k(255), k(255), k(255), k(170)});
+    call("G@CHRMAKE", panel, {k(8), k(8), k(0)});
+    call("G@CHRCLEAR", 0, {panel, k(0), k(0), k(20)});
+    call("G@CHRCOLORA", 0, {panel, k(255), k(255), k(255), k(170)});
 
     // The player's rocket and the text line.
     const qrt::demo::Player player = qrt::demo::declarePlayer(m_, 320 - 16, 392 - 16);
     const qrt::demo::EditLine edit = qrt::demo::declareEditLine(m_, {.x = 20, .y = 84});
     const int lastX = m_.slot();
 
-    call(kSysTime, start);
+    call("SYSTIME", start);
     m_.native([&](X86& x) {
       x.storeImm(mirror, 0);
       x.load(EAX, player.x);
@@ -224,7 +217,7 @@ class DemoGame {
 
     // --- one frame ---
     Label frame = m_.here();
-    call(kSysTime, now);
+    call("SYSTIME", now);
     m_.native([&](X86& x) {
       // t = now - start; once a second: fps = frames counted * 1000 / elapsed
       x.load(EAX, now);
@@ -248,7 +241,7 @@ class DemoGame {
       x.bind(keep);
       x.next();
     });
-    call(kChrClear, 0, {screen, k(14), k(18), k(44)});
+    call("G@CHRCLEAR", 0, {screen, k(14), k(18), k(44)});
 
     // Gems orbit the middle, half transparent and spinning.
     m_.native([&](X86& x) {
@@ -270,8 +263,8 @@ class DemoGame {
       x.fstp(spin);
       x.next();
     });
-    call(kSin, sine, {angle});
-    call(kCos, cosine, {angle});
+    call("SIN", sine, {angle});
+    call("COS", cosine, {angle});
     m_.native([&](X86& x) {
       // cx = 320 + cos * 190; cy = 250 + sin * 120
       x.fld(cosine);
@@ -288,7 +281,7 @@ class DemoGame {
       x.store(cy, EAX);
       x.next();
     });
-    call(kChrCopyC, 0, {gem, screen, cx, cy, k(0), kf(1.5f), spin});
+    call("G@CHRCOPYC", 0, {gem, screen, cx, cy, k(0), kf(1.5f), spin});
     m_.native([&](X86& x) {
       x.load(EAX, i);
       x.inc(EAX);
@@ -355,8 +348,8 @@ class DemoGame {
       tint(29, blue);
       x.next();
     });
-    call(kChrColorA, 0, {ball, red, green, blue, k(255)});
-    call(kChrCopyC, 0, {ball, screen, cx, cy, k(0), kf(1.0f), kf(0.0f)});
+    call("G@CHRCOLORA", 0, {ball, red, green, blue, k(255)});
+    call("G@CHRCOPYC", 0, {ball, screen, cx, cy, k(0), kf(1.0f), kf(0.0f)});
     m_.native([&](X86& x) {
       x.load(EAX, i);
       x.inc(EAX);
@@ -379,7 +372,7 @@ class DemoGame {
       x.fstp(spin);
       x.next();
     });
-    call(kSin, sine, {angle});
+    call("SIN", sine, {angle});
     m_.native([&](X86& x) {
       x.fld(sine);
       x.fmul(kf(0.8f));
@@ -387,7 +380,7 @@ class DemoGame {
       x.fstp(scale);
       x.next();
     });
-    call(kChrCopyC, 0, {star, screen, k(320), k(250), k(0), scale, spin});
+    call("G@CHRCOPYC", 0, {star, screen, k(320), k(250), k(0), scale, spin});
 
     // The rocket is the player's: it faces the way it last moved.
     qrt::demo::movePlayer(m_, player, {.width = 640, .height = 480, .spriteSize = 32});
@@ -410,23 +403,23 @@ class DemoGame {
       x.store(cy, EAX);
       x.next();
     });
-    call(kChrCopyC, 0, {rocket, screen, cx, cy, mirror, kf(1.0f), kf(0.0f)});
+    call("G@CHRCOPYC", 0, {rocket, screen, cx, cy, mirror, kf(1.0f), kf(0.0f)});
 
     // Panels and text.
-    call(kChrRect, 0, {screen, k(8), k(6), k(631), k(71)});
-    call(kChrCopy, 0, {panel, screen, k(0), kf(1.0f), kf(0.0f)});
-    call(kChrRect, 0, {screen, k(8), k(430), k(631), k(471)});
-    call(kChrCopy, 0, {panel, screen, k(0), kf(1.0f), kf(0.0f)});
-    call(kChrRect, 0, {screen, k(0), k(0), k(639), k(479)});
-    call(kPrint, 0, {screen, k(20), k(10), text(kTitle)});
-    call(kPrint, 0, {screen, k(20), k(40), text("Arrow keys or mouse fly the rocket - Esc quits")});
-    call(kPrint, 0, {screen, k(300), k(438), text(kJapanese)});
-    call(kStr, number, {frames, k(0)});
+    call("G@CHRRECT", 0, {screen, k(8), k(6), k(631), k(71)});
+    call("G@CHRCOPY", 0, {panel, screen, k(0), kf(1.0f), kf(0.0f)});
+    call("G@CHRRECT", 0, {screen, k(8), k(430), k(631), k(471)});
+    call("G@CHRCOPY", 0, {panel, screen, k(0), kf(1.0f), kf(0.0f)});
+    call("G@CHRRECT", 0, {screen, k(0), k(0), k(639), k(479)});
+    call("G@PRINT", 0, {screen, k(20), k(10), text(kTitle)});
+    call("G@PRINT", 0, {screen, k(20), k(40), text("Arrow keys or mouse fly the rocket - Esc quits")});
+    call("G@PRINT", 0, {screen, k(300), k(438), text(kJapanese)});
+    call("STR", number, {frames, k(0)});
     m_.join(text("FRAME "), number, counted);
     m_.join(counted, text("    FPS "), labelled);
-    call(kStr, number, {fps, k(0)});
+    call("STR", number, {fps, k(0)});
     m_.join(labelled, number, line);
-    call(kPrint, 0, {screen, k(20), k(438), line});
+    call("G@PRINT", 0, {screen, k(20), k(438), line});
     qrt::demo::drawEditLine(m_, edit, screen);
 
     // Screenshot mode: after three seconds save the frame (before it is
@@ -444,7 +437,7 @@ class DemoGame {
       x.bind(go);
       x.next();
     });
-    call(kFlip, 0);
+    call("G@FLIP", 0);
     m_.native([&](X86& x) {
       x.load(EAX, frames);
       x.inc(EAX);
@@ -453,8 +446,8 @@ class DemoGame {
     });
 
     m_.bind(snap);
-    call(kChrSave, 0, {screen, text("demo_shot.png"), 0, k(3)});
-    call(kSysExit, 0);
+    call("G@CHRSAVE", 0, {screen, text("demo_shot.png"), 0, k(3)});
+    call("SYSEXIT", 0);
     m_.end();
   }
 
