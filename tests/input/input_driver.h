@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "tests/support/script.h"
@@ -17,8 +18,14 @@ void moveMouse(int dx, int dy);
 void turnWheel(int delta);
 void mouseButton(DWORD flags);   // MOUSEEVENTF_LEFTDOWN, ...
 
-// Lets queued input reach the devices and the window's messages be handled.
-void settle();
+// Each of the above returns once DirectInput has the event.
+
+// Handles every message waiting for this thread's windows.
+void drain();
+void settle();   // the same: what the window was sent is handled
+// Polls `done`, handling messages in between, until it holds (true) or the
+// time-out passes (false).
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 2000);
 
 // The main window as the application the user works in.
 void activateMainWindow();
