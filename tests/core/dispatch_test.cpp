@@ -3,12 +3,16 @@
 // the ring of temporaries, and the commands that yield or end.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 #include <vector>
 
 #include "engine/commands.h"
 #include "base/cp932.h"
 #include "base/errors.h"
 #include "base/runtime.h"
+#include "engine/call.h"
 #include "host/families.h"
 #include "tests/support/script.h"
 
@@ -178,6 +182,33 @@ TEST(Dispatch, UnbuiltFamiliesEndWithTheInternalErrorBox) {
   EXPECT_NE(game.slot(reached), kReached);
   ASSERT_EQ(game.boxes().size(), 1u);
   EXPECT_EQ(game.boxes()[0].code, 601);
+}
+
+// A handler that throws (out of memory, or anything else) ends the program
+// with a box naming the command, instead of the exception leaving the op
+// loop through the fault guard and ending the process.
+TEST(Dispatch, AnExceptionInAHandlerEndsTheProgramWithABox) {
+  const struct {
+    qrt::CommandHandler handler;
+    int code;
+  } cases[] = {
+      {[](qrt::Call&) -> int32_t { throw std::bad_alloc(); }, 620},
+      {[](qrt::Call&) -> int32_t { throw std::runtime_error("no"); }, 601},
+  };
+  for (const auto& c : cases) {
+    Script s;
+    const int reached = s.slot();
+    s.call("ABS", {s.integer(-2)});
+    s.mark(reached, kReached);
+    Game game(s);
+    qrt::g_host.rt.handlers[qrt::commandId("ABS")] = c.handler;
+    EXPECT_FALSE(game.step());
+    EXPECT_NE(game.slot(reached), kReached);
+    ASSERT_EQ(game.boxCodes(), std::vector<int>{c.code});
+    if (c.code == 620) {
+      EXPECT_NE(game.boxes()[0].text.find("ABS"), std::string::npos);
+    }
+  }
 }
 
 TEST(Dispatch, TheEleventhTemporaryReplacesTheFirst) {

@@ -126,6 +126,88 @@ TEST(BadImage, SlotNumbersBeyondTheFrame) {
   }
 }
 
+// Slots 1, 2, 3 and 5 hold the engine's own links (caller frame, caller's
+// result slot, static area, string list). An op that would write a value
+// there, by name or through an element index, is refused before it runs,
+// since the engine would later follow that value as a pointer.
+TEST(BadImage, OpsThatWouldWriteTheEnginesOwnSlots) {
+  for (int reserved : {1, 2, 3, 5}) {
+    SCOPED_TRACE(reserved);
+    std::vector<ImageBuilder> images(7);
+    {  // built-in result
+      Routine& m = images[0].main();
+      int v = m.slot();
+      m.command("ABS", reserved, {v});
+      m.end();
+    }
+    {  // string store, named and through an element index
+      Routine& m = images[1].main();
+      m.store(reserved, m.constant("x"));
+      m.end();
+      Routine& e = images[2].main();
+      int c = e.constant("x");
+      e.native([&](X86& x) {
+        x.storeImm(kElement1Slot, static_cast<uint32_t>(reserved));
+        x.next();
+      });
+      e.store(kElement1Slot, c, {.firstElement = true});
+      e.end();
+    }
+    {  // join and compare results
+      Routine& m = images[3].main();
+      int a = m.constant("a");
+      m.join(a, a, reserved);
+      m.end();
+      Routine& k = images[4].main();
+      int b = k.constant("b");
+      k.compare(Equal, b, b, reserved);
+      k.end();
+    }
+    {  // a FUNC's result slot in its caller, and a parameter bound to its own
+      Routine& m = images[5].main();
+      Routine& f = images[5].func({}, Int);
+      f.ret();
+      m.call(f, reserved, {});
+      m.end();
+      Routine& n = images[6].main();
+      Routine& g = images[6].func({Param(reserved, Int)}, Int);
+      g.ret();
+      int arg = n.slot();
+      n.call(g, 0, {arg});
+      n.end();
+    }
+    for (size_t i = 0; i < images.size(); ++i) EXPECT_EQ(runBroken(images[i]), k601) << "image " << i;
+  }
+  // 0 still discards a built-in's result.
+  ImageBuilder b;
+  Routine& m = b.main();
+  int v = m.slot();
+  m.command("ABS", 0, {v});
+  m.end();
+  Program p(b.build());
+  p.runToEnd();
+  EXPECT_TRUE(p.boxes().empty());
+}
+
+// Whatever a native block leaves in the engine's own slots, the end of the
+// program (frames and their strings released) ends in a box, not a crash.
+TEST(BadImage, ACorruptStringListAtTheEndIsABoxNotACrash) {
+  ImageBuilder b;
+  Routine& m = b.main();
+  m.native([&](X86& x) {
+    x.storeImm(5, 0x00000010);   // a string list that leads nowhere
+    x.next();
+  });
+  m.command("S@WAIT", 0);
+  m.end();
+  auto* p = new Program(b.build());
+  p->step();
+  qrt::test::clearRecordedBoxes();
+  delete p;   // the host shuts down with the frame still live
+  ASSERT_EQ(qrt::test::recordedBoxes().size(), 1u);
+  EXPECT_EQ(qrt::test::recordedBoxes()[0].code, 601);
+}
+
 TEST(BadImage, UnknownStringModesAndComparisonCodes) {
   ImageBuilder b;
   Routine& m = b.main();

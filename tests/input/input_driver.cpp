@@ -166,6 +166,7 @@ void mouseButton(DWORD flags) { mouseEvent(flags, 0, 0, 0); }
 void settle() { drain(); }
 
 void activateMainWindow() {
+  probe();   // its devices listen from now on
   SetForegroundWindow(g_host.window);
   SetFocus(g_host.window);
   waitFor([] { return g_host.rt.active == 1 && GetForegroundWindow() == g_host.window; });

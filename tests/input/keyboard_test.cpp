@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/runtime.h"
+#include "input/input.h"
 #include "tests/input/input_driver.h"
 #include "tests/support/program.h"
 
@@ -124,6 +125,43 @@ TEST(Keyboard, RefusedWhileInactiveUnlessBackgroundModeTwo) {
   EXPECT_EQ(p.slot(seen[0]), 0u);
   EXPECT_EQ(p.slot(seen[1]), 0u);
   EXPECT_EQ(p.slot(seen[2]), 1u);
+}
+
+// A switch to another application can take the devices' acquisition
+// away: the next reads acquire them again and go on, instead of failing
+// with 630 and ending the game.
+TEST(Keyboard, ReadsGoOnAfterTheDevicesLostTheirAcquisition) {
+  Script s;
+  const int a = s.integer(kDikA), coarse = s.integer(0);
+  s.run("I@KEYGET");
+  s.run("I@MSGET", {coarse});
+  s.wait();
+  s.run("I@KEYGET");
+  s.run("I@MSGET", {coarse});
+  s.wait();
+  s.run("I@KEYGET");
+  const int down = s.call("I@KEYBTN", {a});
+  s.wait();
+  s.run("I@KEYGET2");
+  const int reached = s.marker();
+  Program p(s.build());
+  activateMainWindow();
+  ASSERT_TRUE(p.step());
+  qrt::InputState& in = *qrt::input();
+  in.keyboard->Unacquire();
+  in.mouse->Unacquire();
+  ASSERT_TRUE(p.step());
+  pressKey('A');
+  ASSERT_TRUE(p.step());
+  releaseKey('A');
+  // Away and back: the family hears it and acquires again.
+  in.keyboard->Unacquire();
+  SendMessageW(g_host.window, WM_ACTIVATEAPP, FALSE, 0);
+  SendMessageW(g_host.window, WM_ACTIVATEAPP, TRUE, 0);
+  p.runToEnd();
+  EXPECT_EQ(p.slot(down), 1u);
+  EXPECT_EQ(p.slot(reached), 1u);
+  EXPECT_TRUE(p.boxes().empty());
 }
 
 // A bad key code or item is a parameter error naming the command; its
