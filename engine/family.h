@@ -8,6 +8,7 @@
 // same order at shutdown, and binds every handler to its command's row; the
 // engine itself knows no family.
 #pragma once
+#include <new>
 #include <span>
 
 #include "base/runtime.h"
@@ -26,6 +27,21 @@ struct Family {
   void (*suspend)();       // the application became inactive; may be null
   void (*resume)();        // it is active again; may be null
   std::span<const CommandBinding> commands;
+};
+
+// The usual life of a family's record: made empty at start-up (absent when
+// it cannot be had), deleted at shutdown. A family whose record needs more
+// (closing files, stopping a device) writes its own pair instead.
+template <typename Record>
+struct PlainRecord {
+  static inline Record* current = nullptr;
+  static void create() {
+    if (!current) current = new (std::nothrow) Record();
+  }
+  static void release() {
+    delete current;
+    current = nullptr;
+  }
 };
 
 }  // namespace qrt

@@ -1,28 +1,13 @@
 // The network family's record. Its commands come with the family.
-#include <new>
-
 #include "engine/family.h"
 #include "net/network.h"
 
 namespace qrt {
 
-namespace {
+NetworkRegistry* networkRegistry() { return PlainRecord<NetworkRegistry>::current; }
 
-NetworkRegistry* g_network = nullptr;
-
-void createNetwork() {
-  if (!g_network) g_network = new (std::nothrow) NetworkRegistry();
+Family networkFamily() {
+  return {"network", PlainRecord<NetworkRegistry>::create, PlainRecord<NetworkRegistry>::release, nullptr, nullptr, {}};
 }
-
-void releaseNetwork() {
-  delete g_network;
-  g_network = nullptr;
-}
-
-}  // namespace
-
-NetworkRegistry* networkRegistry() { return g_network; }
-
-Family networkFamily() { return {"network", createNetwork, releaseNetwork, nullptr, nullptr, {}}; }
 
 }  // namespace qrt
