@@ -8,6 +8,7 @@
 
 #include "base/catalogue.h"
 #include "base/cp932.h"
+#include "base/object_name.h"
 #include "base/runtime.h"
 #include "base/win_handle.h"
 #include "engine/engine.h"
@@ -63,17 +64,7 @@ bool honourSingleInstance(const std::string& path) {
 std::wstring singleInstanceName(const char* path) {
   std::wstring wide = widen932(path);
   CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
-  for (wchar_t& c : wide)
-    if (c == L'\\') c = L'/';
-  std::wstring name = L"QRT.single:";
-  constexpr size_t kRoom = MAX_PATH - 32;
-  if (wide.size() <= kRoom) return name + wide;
-  // Too long for an object name: a hash of the whole path stands in for it.
-  uint64_t h = 1469598103934665603ull;
-  for (wchar_t c : wide) h = (h ^ static_cast<uint16_t>(c)) * 1099511628211ull;
-  wchar_t digest[24];
-  swprintf(digest, 24, L"%016llx", static_cast<unsigned long long>(h));
-  return name + wide.substr(wide.size() - (kRoom - 20)) + L"#" + digest;
+  return kernelObjectName(L"QRT.single:", std::move(wide));
 }
 
 bool hostOpenWindow(HINSTANCE instance, const char* commandLine, int show) {
