@@ -10,7 +10,7 @@
 #include "input/input.h"
 #include "net/network.h"
 #include "sound/sound.h"
-#include "system/ime_record.h"
+#include "system/system.h"
 
 namespace qrt {
 

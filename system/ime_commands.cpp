@@ -16,7 +16,7 @@
 #include "base/text_entry.h"
 #include "base/win_handle.h"
 #include "engine/call.h"
-#include "system/ime_record.h"
+#include "system/system.h"
 
 namespace qrt {
 

@@ -1,10 +1,13 @@
-// The system family's record: what the IME commands took from the
-// text-entry state (the timer-and-IME record; the timer's capabilities are
-// the core functions' own, engine/engine.h).
+// The system family's record (the timer-and-IME record; the timer's
+// capabilities are the core functions' own, engine/engine.h): what the IME
+// commands took from the text-entry state, and the instance mutexes the
+// script asked for.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "base/text_entry.h"
+#include "base/win_handle.h"
 
 namespace qrt {
 
@@ -22,6 +25,9 @@ struct CompositionSnapshot {
 
 struct SystemRecord {
   CompositionSnapshot snapshot;
+  // S@SYSACTCHK's mutexes, held until the program ends, so that another
+  // copy of the game finds them while this one runs.
+  std::vector<ObjectHandle> instanceMutexes;
 };
 
 struct Family;
