@@ -1,29 +1,12 @@
 // The files family: its record and its commands. Files a script still
 // holds when the program ends are flushed and closed with the record.
-#include <new>
-
 #include "engine/family.h"
 #include "files/commands.h"
 #include "files/files.h"
 
 namespace qrt {
 
-namespace {
-
-OpenFiles* g_files = nullptr;
-
-void createFiles() {
-  if (!g_files) g_files = new (std::nothrow) OpenFiles();
-}
-
-void releaseFiles() {
-  delete g_files;
-  g_files = nullptr;
-}
-
-}  // namespace
-
-OpenFiles* openFiles() { return g_files; }
+OpenFiles* openFiles() { return PlainRecord<OpenFiles>::current; }
 
 std::span<const CommandBinding> filesCommands() {
   static constexpr CommandBinding kBindings[] = {
@@ -45,6 +28,9 @@ std::span<const CommandBinding> filesCommands() {
   return kBindings;
 }
 
-Family filesFamily() { return {"files", createFiles, releaseFiles, nullptr, nullptr, filesCommands()}; }
+Family filesFamily() {
+  return {"files", PlainRecord<OpenFiles>::create, PlainRecord<OpenFiles>::release, nullptr, nullptr,
+          filesCommands()};
+}
 
 }  // namespace qrt

@@ -1,30 +1,17 @@
-// The system family: its record.
+// The system family: its record. The instance mutexes go with it when the
+// program ends.
 #include "system/system.h"
-
-#include <new>
 
 #include "engine/family.h"
 #include "system/commands.h"
 
 namespace qrt {
 
-namespace {
+SystemRecord* systemRecord() { return PlainRecord<SystemRecord>::current; }
 
-SystemRecord* g_system = nullptr;
-
-void createSystem() {
-  if (!g_system) g_system = new (std::nothrow) SystemRecord();
+Family systemFamily() {
+  return {"system", PlainRecord<SystemRecord>::create, PlainRecord<SystemRecord>::release, nullptr, nullptr,
+          systemCommands()};
 }
-
-void releaseSystem() {
-  delete g_system;
-  g_system = nullptr;
-}
-
-}  // namespace
-
-SystemRecord* systemRecord() { return g_system; }
-
-Family systemFamily() { return {"system", createSystem, releaseSystem, nullptr, nullptr, systemCommands()}; }
 
 }  // namespace qrt
