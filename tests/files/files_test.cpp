@@ -3,256 +3,219 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/cp932.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/script.h"
 
 using namespace qrt::test;
-using qrt::e2e::ScratchFolder;
-using qrt::narrow932;
 
 namespace {
 
-std::string readBytes(const std::wstring& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+std::string bytesOf(const std::wstring& path) {
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return "(none)";
+  const std::vector<uint8_t> v = qrt::img::readFile(path);
+  return {v.begin(), v.end()};
 }
 
-void writeBytes(const std::wstring& path, const std::string& bytes) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
-}
+// A scratch folder and the script's paths into it, in cp932.
+struct Folder : qrt::e2e::ScratchFolder {
+  Folder(const char* name, std::vector<std::pair<std::wstring, std::string>> files = {}) : ScratchFolder(name) {
+    for (const auto& [file, bytes] : files)
+      qrt::img::writeFile(this->file(file), {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  }
+  int in(Script& s, const std::wstring& name) const { return s.text(qrt::narrow932(file(name).c_str())); }
+  std::string bytes(const std::wstring& name) const { return bytesOf(file(name)); }
+};
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Results a program should end with: (slot, integer) and (slot, text).
+struct Expected {
+  std::vector<std::pair<int, int32_t>> integers;
+  std::vector<std::pair<int, std::string>> texts;
+  void check(Game& game) const {
+    for (const auto& [k, v] : integers) EXPECT_EQ(game.integer(k), v) << "slot " << k;
+    for (const auto& [k, v] : texts) EXPECT_EQ(game.text(k), v) << "slot " << k;
+  }
+};
 
 TEST(Files, LineEndsAndMaximumsInTextAndBinaryMode) {
-  ScratchFolder dir("files_lines");
-  writeBytes(dir.file(L"in.txt"), "abc\r\nabcdef\nxyz");
+  Folder dir("files_lines", {{L"in.txt", "abc\r\nabcdef\nxyz"}});
   Script s;
-  const int in = s.text(narrow932(dir.file(L"in.txt").c_str()));
-  const int zero = s.integer(0), one = s.integer(1), four = s.integer(4);
+  const int in = dir.in(s, L"in.txt"), zero = s.integer(0), one = s.integer(1), four = s.integer(4);
   const int t = s.call("F@OPEN", {in, zero, zero});
-  const int crlf = s.callText("F@READS", {t, zero});
-  const int first3 = s.callText("F@READS", {t, four});
-  const int next3 = s.callText("F@READS", {t, four});
-  const int lineEnd = s.callText("F@READS", {t, zero});
-  const int last = s.callText("F@READS", {t, zero});
-  const int atEnd = s.callText("F@READS", {t, zero});
-  const int byteAtEnd = s.call("F@READ", {t});
+  Expected e;
+  const std::pair<int, const char*> reads[] = {{zero, "abc"}, {four, "ab"}, {four, "de"},
+                                               {zero, ""},    {zero, "xy"}, {zero, ""}};
+  for (auto [maximum, text] : reads) e.texts.push_back({s.callText("F@READS", {t, maximum}), text});
+  e.integers.push_back({s.call("F@READ", {t}), -1});
   const int b = s.call("F@OPEN", {in, zero, one});
-  const int binary = s.callText("F@READS", {b, zero});
-  const int nextByte = s.call("F@READ", {b});
-  for (int mode : {0, 1}) {
-    const int out = s.call("F@OPEN", {s.text(narrow932(dir.file(mode ? L"b.txt" : L"t.txt").c_str())),
-                                      s.integer(3), s.integer(mode)});
+  e.texts.push_back({s.callText("F@READS", {b, zero}), "abc\r"});
+  e.integers.push_back({s.call("F@READ", {b}), 'a'});
+  for (int binary : {0, 1}) {
+    const int out = s.call("F@OPEN", {dir.in(s, binary ? L"b.txt" : L"t.txt"), s.integer(3), s.integer(binary)});
     s.run("F@WRITES", {out, s.text("ab")});
     s.run("F@WRITE", {out, s.integer(321)});
     s.run("F@CLOSE", {out});
   }
   Game game(s);
   game.runToEnd();
-  EXPECT_EQ(game.text(crlf), "abc");
-  EXPECT_EQ(game.text(first3), "ab");
-  EXPECT_EQ(game.text(next3), "de");
-  EXPECT_EQ(game.text(lineEnd), "");
-  EXPECT_EQ(game.text(last), "xy");
-  EXPECT_EQ(game.text(atEnd), "");
-  EXPECT_EQ(game.integer(byteAtEnd), -1);
-  EXPECT_EQ(game.text(binary), "abc\r");
-  EXPECT_EQ(game.integer(nextByte), 'a');
-  EXPECT_EQ(readBytes(dir.file(L"t.txt")), "ab\r\nA");
-  EXPECT_EQ(readBytes(dir.file(L"b.txt")), "ab\nA");
+  e.check(game);
+  EXPECT_EQ(dir.bytes(L"t.txt"), "ab\r\nA");
+  EXPECT_EQ(dir.bytes(L"b.txt"), "ab\nA");
   EXPECT_TRUE(game.boxes().empty());
 }
 
 // No mode truncates; only mode 3 creates; the length is the one at opening;
-// a write after a read (and a read after a write) on one handle lands where
+// on one handle a write after a read, and a read after a write, land where
 // the other left off.
 TEST(Files, OpenModesKeepTheBytesBeyondTheLastWrite) {
-  ScratchFolder dir("files_modes");
-  writeBytes(dir.file(L"old.txt"), "0123456789");
+  Folder dir("files_modes", {{L"old.txt", "0123456789"}});
   Script s;
-  const int old = s.text(narrow932(dir.file(L"old.txt").c_str()));
-  const int fresh = s.text(narrow932(dir.file(L"new.txt").c_str()));
-  const int missing = s.text(narrow932(dir.file(L"missing.txt").c_str()));
-  const int one = s.integer(1);
+  const int old = dir.in(s, L"old.txt"), missing = dir.in(s, L"missing.txt"), one = s.integer(1);
+  Expected e;
   const int w = s.call("F@OPEN", {old, one, one});
   s.run("F@WRITES", {w, s.text("AB")});
-  const int oldLength = s.call("F@LENG", {w});
+  e.integers.push_back({s.call("F@LENG", {w}), 10});
   s.run("F@CLOSE", {w});
   const int rw = s.call("F@OPEN", {old, s.integer(2), one});
-  const int read = s.call("F@READ", {rw});
+  e.integers.push_back({s.call("F@READ", {rw}), 'A'});
   s.run("F@WRITE", {rw, s.integer('x')});
-  const int afterWrite = s.call("F@READ", {rw});
+  e.integers.push_back({s.call("F@READ", {rw}), '\n'});
   s.run("F@CLOSE", {rw});
   const int over = s.call("F@OPEN", {old, s.integer(3), one});
   s.run("F@WRITE", {over, s.integer('Q')});
   s.run("F@CLOSE", {over});
-  const int made = s.call("F@OPEN", {fresh, s.integer(3), one});
+  const int made = s.call("F@OPEN", {dir.in(s, L"new.txt"), s.integer(3), one});
   s.run("F@WRITES", {made, s.text("new")});
-  const int madeLength = s.call("F@LENG", {made});
+  e.integers.push_back({s.call("F@LENG", {made}), 0});
   s.run("F@CLOSE", {made});
-  std::vector<int> refused;
-  for (int mode : {1, 0, 2, 4, -1}) refused.push_back(s.call("F@OPEN", {missing, s.integer(mode), one}));
-  refused.push_back(s.call("F@OPEN", {old, s.integer(4), one}));
-  refused.push_back(s.call("F@OPEN", {s.noString(), s.integer(3), one}));
+  for (int mode : {1, 0, 2, 4, -1}) e.integers.push_back({s.call("F@OPEN", {missing, s.integer(mode), one}), -1});
+  e.integers.push_back({s.call("F@OPEN", {old, s.integer(4), one}), -1});
+  e.integers.push_back({s.call("F@OPEN", {s.noString(), s.integer(3), one}), -1});
   Game game(s);
   game.runToEnd();
-  EXPECT_EQ(readBytes(dir.file(L"old.txt")), "Qx\n3456789");
-  EXPECT_EQ(game.integer(oldLength), 10);
-  EXPECT_EQ(game.integer(read), 'A');
-  EXPECT_EQ(game.integer(afterWrite), '\n');
-  EXPECT_EQ(readBytes(dir.file(L"new.txt")), "new\n");
-  EXPECT_EQ(game.integer(madeLength), 0);
-  for (int r : refused) EXPECT_EQ(game.integer(r), -1);
-  EXPECT_FALSE(exists(dir.file(L"missing.txt")));
+  e.check(game);
+  EXPECT_EQ(dir.bytes(L"old.txt"), "Qx\n3456789");
+  EXPECT_EQ(dir.bytes(L"new.txt"), "new\n");
+  EXPECT_EQ(dir.bytes(L"missing.txt"), "(none)");
   EXPECT_TRUE(game.boxes().empty());
 }
 
 // A closed handle, 0, -1 and a number never issued are ignored or read as
-// 0; odd arguments do nothing harmful; a file left open is flushed at the
-// end of the program.
+// 0 (F@READS: no string); odd maximums read nothing; a file still open
+// when the program ends is flushed.
 TEST(Files, BadHandlesAndOddArgumentsAreHarmless) {
-  ScratchFolder dir("files_handles");
+  Folder dir("files_handles");
   Script s;
   const int one = s.integer(1), three = s.integer(3), zero = s.integer(0);
-  const int h = s.call("F@OPEN", {s.text(narrow932(dir.file(L"closed.txt").c_str())), three, one});
+  const int h = s.call("F@OPEN", {dir.in(s, L"closed.txt"), three, one});
   s.run("F@WRITES", {h, s.text("kept")});
   s.run("F@WRITES", {h, s.noString()});
   s.run("F@CLOSE", {h});
-  std::vector<int> reads;
+  Expected e;
   for (int bad : {h, zero, s.integer(-1), s.integer(0x7FFFFFF0)}) {
     s.run("F@WRITE", {bad, s.integer('!')});
     s.run("F@WRITES", {bad, s.text("lost")});
-    reads.push_back(s.call("F@READ", {bad}));
-    reads.push_back(s.call("F@LENG", {bad}));
-    reads.push_back(s.call("F@READS", {bad, zero}));
+    for (const char* read : {"F@READ", "F@LENG"}) e.integers.push_back({s.call(read, {bad}), 0});
+    e.integers.push_back({s.call("F@READS", {bad, zero}), 0});
     s.run("F@CLOSE", {bad});
   }
-  const int open = s.call("F@OPEN", {s.text(narrow932(dir.file(L"open.txt").c_str())), three, one});
+  const int open = s.call("F@OPEN", {dir.in(s, L"open.txt"), three, one});
   s.run("F@WRITES", {open, s.text("line one")});
-  s.run("F@WRITE", {open, s.integer('2')});
-  const int again = s.call("F@OPEN", {s.text(narrow932(dir.file(L"closed.txt").c_str())), zero, one});
-  const int negative = s.callText("F@READS", {again, s.integer(-5)});
-  const int tiny = s.callText("F@READS", {again, one});
-  const int line = s.callText("F@READS", {again, zero});
+  const int again = s.call("F@OPEN", {dir.in(s, L"closed.txt"), zero, one});
+  const std::pair<int32_t, const char*> reads[] = {{-5, ""}, {1, ""}, {0, "kept"}};
+  for (auto [maximum, text] : reads) e.texts.push_back({s.callText("F@READS", {again, s.integer(maximum)}), text});
   {
     Game game(s);
     game.runToEnd();
-    for (int r : reads) EXPECT_EQ(game.slot(r), 0u);
-    EXPECT_EQ(game.text(negative), "");
-    EXPECT_EQ(game.text(tiny), "");
-    EXPECT_EQ(game.text(line), "kept");
+    e.check(game);
     EXPECT_TRUE(game.boxes().empty());
   }
-  EXPECT_EQ(readBytes(dir.file(L"closed.txt")), "kept\n\n");
-  EXPECT_EQ(readBytes(dir.file(L"open.txt")), "line one\n2");
+  EXPECT_EQ(dir.bytes(L"closed.txt"), "kept\n\n");
+  EXPECT_EQ(dir.bytes(L"open.txt"), "line one\n");
 }
 
 // Copy, rename, delete and folders, with their opposite success senses, on
 // Japanese names whose second bytes are backslashes in cp932 (ソ, 表).
 TEST(Files, WholeFilesAndFoldersWithJapaneseNames) {
-  ScratchFolder dir("files_whole");
-  writeBytes(dir.file(L"a.txt"), "A");
-  writeBytes(dir.file(L"b.txt"), "B");
+  Folder dir("files_whole", {{L"a.txt", "A"}, {L"b.txt", "B"}});
   Script s;
-  auto path = [&](const std::wstring& name) { return s.text(narrow932(dir.file(name).c_str())); };
-  const int a = path(L"a.txt"), b = path(L"b.txt"), jp = path(L"ソフト表.txt");
-  const int folder = path(L"ソフト"), inFolder = path(L"ソフト\\表.txt");
-  const std::vector<std::pair<int, int32_t>> expected = {
-      {s.call("F@FILECOPY", {a, b, s.integer(0)}), 0},
-      {s.call("F@FILECOPY", {a, b, s.integer(1)}), -1},
-      {s.call("F@FILECOPY", {path(L"none.txt"), path(L"c.txt"), s.integer(1)}), 0},
-      {s.call("F@RENAME", {a, jp}), 0},
-      {s.call("F@RENAME", {b, jp}), -1},
-      {s.call("F@DELETE", {b}), 0},
-      {s.call("F@DELETE", {b}), -1},
-      {s.call("F@DIRMAKE", {folder}), 0},
-      {s.call("F@DIRMAKE", {folder}), -1},
-      {s.call("F@DIRMAKE", {path(L"none\\deeper")}), -1},
-      {s.call("F@RENAME", {jp, inFolder}), 0},
-      {s.call("F@DIRREL", {folder}), 0},
-      {s.call("F@DELETE", {inFolder}), 0},
-      {s.call("F@DIRREL", {folder}), -1},
-      {s.call("F@DIRREL", {folder}), 0},
-      {s.call("F@DELETE", {s.noString()}), -1},
-      {s.call("F@RENAME", {s.noString(), b}), -1},
+  const int a = dir.in(s, L"a.txt"), b = dir.in(s, L"b.txt"), jp = dir.in(s, L"ソフト表.txt");
+  const int folder = dir.in(s, L"ソフト"), inFolder = dir.in(s, L"ソフト\\表.txt");
+  Expected e;
+  auto expect = [&](const char* command, const std::vector<int>& args, int32_t result) {
+    e.integers.push_back({s.call(command, args), result});
   };
+  expect("F@FILECOPY", {a, b, s.integer(0)}, 0);
+  expect("F@FILECOPY", {a, b, s.integer(1)}, -1);
+  expect("F@FILECOPY", {dir.in(s, L"none.txt"), dir.in(s, L"c.txt"), s.integer(1)}, 0);
+  expect("F@RENAME", {a, jp}, 0);
+  expect("F@RENAME", {b, jp}, -1);
+  expect("F@DELETE", {b}, 0);
+  expect("F@DELETE", {b}, -1);
+  expect("F@DIRMAKE", {folder}, 0);
+  expect("F@DIRMAKE", {folder}, -1);
+  expect("F@DIRMAKE", {dir.in(s, L"none\\deeper")}, -1);
+  expect("F@RENAME", {jp, inFolder}, 0);
+  expect("F@DIRREL", {folder}, 0);
+  expect("F@DELETE", {inFolder}, 0);
+  expect("F@DIRREL", {folder}, -1);
+  expect("F@DIRREL", {folder}, 0);
+  expect("F@DELETE", {s.noString()}, -1);
+  expect("F@RENAME", {s.noString(), b}, -1);
   const int write = s.call("F@OPEN", {jp, s.integer(3), s.integer(0)});
-  s.run("F@WRITES", {write, s.text(narrow932(L"表"))});
+  s.run("F@WRITES", {write, s.text(qrt::narrow932(L"表"))});
   s.run("F@CLOSE", {write});
   Game game(s);
   game.runToEnd();
-  for (size_t k = 0; k < expected.size(); ++k) EXPECT_EQ(game.integer(expected[k].first), expected[k].second) << k;
-  EXPECT_EQ(readBytes(dir.file(L"ソフト表.txt")), narrow932(L"表") + "\r\n");
-  EXPECT_FALSE(exists(dir.file(L"ソフト")));
+  e.check(game);
+  EXPECT_EQ(dir.bytes(L"ソフト表.txt"), qrt::narrow932(L"表") + "\r\n");
+  EXPECT_EQ(dir.bytes(L"ソフト"), "(none)");
   EXPECT_TRUE(game.boxes().empty());
 }
 
-class CurrentFolder : public ::testing::Test {
- protected:
-  void SetUp() override { GetCurrentDirectoryW(MAX_PATH, saved_); }
-  void TearDown() override { SetCurrentDirectoryW(saved_); }
-  wchar_t saved_[MAX_PATH] = {};
-};
-
-// CHDIR holds for every later relative path; a folder that is not there
-// ends the program with 730.
-TEST_F(CurrentFolder, ChdirMovesLaterRelativePathsAndEndsOnAMissingFolder) {
-  ScratchFolder dir("files_chdir");
+// A program that should end with one box, `code`, naming `command`.
+void expectEnd(int code, const char* command, const std::function<void(Script&)>& steps) {
   Script s;
-  s.run("CHDIR", {s.text(narrow932(dir.path().c_str()))});
-  s.run("F@DIRMAKE", {s.text(narrow932(L"ソフト"))});
-  s.run("CHDIR", {s.text(narrow932(L"ソフト"))});
-  const int f = s.call("F@OPEN", {s.text("rel.txt"), s.integer(3), s.integer(1)});
-  s.run("F@CLOSE", {f});
-  s.run("CHDIR", {s.text("missing")});
+  steps(s);
   const int never = s.marker();
   Game game(s);
   game.runToEnd();
-  EXPECT_TRUE(exists(dir.file(L"ソフト\\rel.txt")));
-  EXPECT_EQ(game.slot(never), 0u);
-  ASSERT_EQ(game.boxCodes(), (std::vector<int>{730}));
-  EXPECT_NE(game.boxes()[0].text.find("CHDIR"), std::string::npos);
+  EXPECT_EQ(game.slot(never), 0u) << command;
+  ASSERT_EQ(game.boxCodes(), (std::vector<int>{code})) << command;
+  EXPECT_NE(game.boxes()[0].text.find(command), std::string::npos);
 }
 
-// CHDRIVE makes a drive current; a number outside 1..26 or a drive that is
-// not there ends the program with 740.
-TEST_F(CurrentFolder, ChdriveOutOfRangeOrMissingEndsTheProgram) {
-  const DWORD drives = GetLogicalDrives();
-  int missing = 0, other = 0;
+// CHDIR holds for every later relative path; CHDRIVE makes a drive
+// current. A missing folder ends the program with 730; a drive number
+// outside 1..26, or a drive that is not there, with 740.
+TEST(Files, CurrentFolderAndDrive) {
+  wchar_t saved[MAX_PATH] = {}, now[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  Folder dir("files_chdir");
+  int missing = 0, other = 3;   // a drive that is not there; one besides C: that is
   for (int d = 26; d >= 1; --d) {
-    if (!(drives & (1u << (d - 1)))) missing = d;
+    if (!(GetLogicalDrives() & (1u << (d - 1)))) missing = d;
     else if (d != 3) other = d;
   }
-  if (other) {
-    Script s;
+  const std::string jp = qrt::narrow932(L"ソフト");
+  expectEnd(730, "CHDIR", [&](Script& s) {
+    s.run("CHDIR", {s.text(qrt::narrow932(dir.path().c_str()))});
+    s.run("F@DIRMAKE", {s.text(jp)});
+    s.run("CHDIR", {s.text(jp)});
+    s.run("F@CLOSE", {s.call("F@OPEN", {s.text("rel.txt"), s.integer(3), s.integer(1)})});
     s.run("CHDRIVE", {s.integer(other)});
-    Game game(s);
-    game.runToEnd();
-    wchar_t now[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, now);
-    EXPECT_EQ(now[0], L'A' + other - 1);
-    EXPECT_TRUE(game.boxes().empty());
-  }
-  for (int drive : {0, 27, -3, missing}) {
-    if (drive == missing && !missing) continue;
-    Script s;
-    s.run("CHDRIVE", {s.integer(3)});
-    s.run("CHDRIVE", {s.integer(drive)});
-    const int never = s.marker();
-    Game game(s);
-    game.runToEnd();
-    EXPECT_EQ(game.slot(never), 0u) << drive;
-    ASSERT_EQ(game.boxCodes(), (std::vector<int>{740})) << drive;
-    EXPECT_NE(game.boxes()[0].text.find("CHDRIVE"), std::string::npos);
-  }
+    s.run("CHDIR", {s.text("missing")});
+  });
+  EXPECT_EQ(dir.bytes(L"ソフト\\rel.txt"), "");
+  GetCurrentDirectoryW(MAX_PATH, now);
+  EXPECT_EQ(now[0], L'A' + other - 1);
+  for (int drive : {0, 27, missing}) expectEnd(740, "CHDRIVE", [&](Script& s) { s.run("CHDRIVE", {s.integer(drive)}); });
+  SetCurrentDirectoryW(saved);
 }
 
 }  // namespace

@@ -48,7 +48,9 @@ TEST(System, RegSetStoresTheScriptsTextAsRegSz) {
   EXPECT_TRUE(game.boxes().empty());
 }
 
-TEST(System, WindowStateNamesAndFolders) {
+// The window's title is cp932; S@SLEEP with a negative time and S@OUTP
+// return at once.
+TEST(System, WindowStateAndCommandsThatMustReturn) {
   const std::wstring title = L"題名ソ";
   Script s;
   s.run("S@TITLESET", {s.text(narrow932(title.c_str()))});
@@ -56,16 +58,10 @@ TEST(System, WindowStateNamesAndFolders) {
   s.run("S@WINCLOSE");
   const int minimized = s.call("S@WINCLOSECHK");
   s.run("S@WINOPEN");
-  const int restored = s.call("S@WINCLOSECHK");
-  const int zoomed = s.call("S@WINZOOMCHK");
-  const int user = s.callText("S@USERNAMEGET");
-  const int windows = s.callText("S@WINDIRGET");
-  const int system = s.callText("S@WINSYSDIRGET");
-  const int computer = s.callText("S@COMNAMEGET");
-  const int platform = s.call("S@WINVERGET", {s.integer(3)});
+  const int restored = s.call("S@WINCLOSECHK"), zoomed = s.call("S@WINZOOMCHK");
+  const int system = s.callText("S@WINSYSDIRGET"), windows = s.callText("S@WINDIRGET");
   s.run("S@SLEEP", {s.integer(-1)});
   s.run("S@OUTP", {s.integer(0x80), s.integer(1)});
-  s.run("S@SYSACTLOOK");
   const int done = s.marker();
   Game game(s);
   activateMainWindow();
@@ -80,11 +76,8 @@ TEST(System, WindowStateNamesAndFolders) {
   EXPECT_EQ(game.integer(minimized), 1);
   EXPECT_EQ(game.integer(restored), 0);
   EXPECT_EQ(game.integer(zoomed), 0);
-  EXPECT_NE(game.text(user), "");
-  EXPECT_NE(game.text(computer), "");
-  EXPECT_NE(game.text(windows), "");
   EXPECT_EQ(game.text(system).rfind(game.text(windows), 0), 0u);
-  EXPECT_EQ(game.integer(platform), VER_PLATFORM_WIN32_NT);
+  EXPECT_NE(game.text(windows), "");
   EXPECT_TRUE(game.boxes().empty());
 }
 
