@@ -141,6 +141,10 @@ SurfaceRecord* createSurfaceRecord(DisplayState& d, int32_t width, int32_t heigh
 ComPtr<IDirect3DSurface9> createDepthSurface(DisplayState& d, UINT width, UINT height);
 // A new texture record, the newest in the registry, use count 1.
 TextureRecord* createTextureRecord(DisplayState& d);
+// A drawable texture (render target, default pool, A8R8G8B8) in a new
+// texture record; nullptr with `refused` set when the device would not make
+// it, without it when the record could not be had.
+TextureRecord* makeDrawableTexture(DisplayState& d, int32_t width, int32_t height, bool& refused);
 // Drops one user of a texture record; frees it with the last one.
 void releaseTextureUse(DisplayState& d, TextureRecord* t);
 // G@RELEASE without the handle check.

@@ -25,6 +25,7 @@ class RenderStates {
     for (bool& k : known_) k = false;
     for (auto& stage : stageKnown_)
       for (bool& k : stage) k = false;
+    for (bool& k : samplerKnown_) k = false;
   }
 
   void set(D3DRENDERSTATETYPE state, DWORD value) {
@@ -47,23 +48,58 @@ class RenderStates {
     if (device_) device_->SetTextureStageState(stage, state, value);
   }
 
-  // What every 2D copy starts from: screen-space quads, never culled, never
-  // lit.
+  // Sampler 0's filters (the only sampler state drawing changes).
+  void setSampler(D3DSAMPLERSTATETYPE state, DWORD value) {
+    const auto i = static_cast<unsigned>(state);
+    if (i < kSamplerStates) {
+      if (samplerKnown_[i] && samplerValues_[i] == value) return;
+      samplerKnown_[i] = true;
+      samplerValues_[i] = value;
+    }
+    if (device_) device_->SetSamplerState(0, state, value);
+  }
+
+  // What every 2D copy starts from: screen-space quads, never culled, lit
+  // or fogged, drawn solid from one texture with point sampling, whatever
+  // the 3D scene left behind.
   void begin2d() {
     set(D3DRS_CULLMODE, D3DCULL_NONE);
     set(D3DRS_LIGHTING, FALSE);
+    set(D3DRS_SPECULARENABLE, FALSE);
+    set(D3DRS_FOGENABLE, FALSE);
+    set(D3DRS_FILLMODE, D3DFILL_SOLID);
+    set(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    set(D3DRS_DITHERENABLE, TRUE);
+    setStage(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    setSampler(D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    setSampler(D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  }
+
+  // What the 3D draw walk starts from; it sets every other state it uses
+  // for each frame it draws. Texture alpha is taken as the platform's
+  // default stage does, as 2D copies may have changed it.
+  void begin3d() {
+    set(D3DRS_ZENABLE, TRUE);
+    set(D3DRS_ZWRITEENABLE, TRUE);
+    set(D3DRS_VERTEXBLEND, D3DVBF_DISABLE);
+    setStage(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    setStage(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    setStage(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
   }
 
  private:
   static constexpr unsigned kRenderStates = 256;   // D3DRS_* stop below 256
   static constexpr unsigned kStages = 8;
   static constexpr unsigned kStageStates = 33;     // D3DTSS_* stop at 32
+  static constexpr unsigned kSamplerStates = 14;   // D3DSAMP_* stop at 13
 
   IDirect3DDevice9* device_ = nullptr;
   DWORD values_[kRenderStates] = {};
   bool known_[kRenderStates] = {};
   DWORD stageValues_[kStages][kStageStates] = {};
   bool stageKnown_[kStages][kStageStates] = {};
+  DWORD samplerValues_[kSamplerStates] = {};
+  bool samplerKnown_[kSamplerStates] = {};
 };
 
 }  // namespace qrt

@@ -66,23 +66,20 @@ IDirect3DSurface9* pixelsOf(DisplayState& d, SurfaceRecord* s) {
 
 // --- Commands ----------------------------------------------------------------
 
-int32_t cmdGChrMake(Call& c) {
-  DisplayState* d = display();
-  const int32_t width = c.i(0), height = c.i(1);
+TextureRecord* makeDrawableTexture(DisplayState& d, int32_t width, int32_t height, bool& refused) {
+  refused = false;
   ComPtr<IDirect3DTexture9> texture;
-  if (!d || !d->device ||
-      FAILED(D3DXCreateTexture(d->device.Get(), static_cast<UINT>(width), static_cast<UINT>(height),
-                               1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                               texture.GetAddressOf()))) {
-    return c.fail(630);
-  }
   ComPtr<IDirect3DSurface9> level0;
   D3DSURFACE_DESC desc{};
-  if (FAILED(texture->GetSurfaceLevel(0, level0.GetAddressOf())) || FAILED(level0->GetDesc(&desc))) {
-    return c.fail(630);
+  if (!d.device ||
+      FAILED(D3DXCreateTexture(d.device.Get(), static_cast<UINT>(width), static_cast<UINT>(height), 1,
+                               D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, texture.GetAddressOf())) ||
+      FAILED(texture->GetSurfaceLevel(0, level0.GetAddressOf())) || FAILED(level0->GetDesc(&desc))) {
+    refused = true;
+    return nullptr;
   }
-  TextureRecord* t = createTextureRecord(*d);
-  if (!t) return kFailed;
+  TextureRecord* t = createTextureRecord(d);
+  if (!t) return nullptr;
   t->texture = std::move(texture);
   t->level0 = std::move(level0);
   t->imageWidth = width;
@@ -91,7 +88,16 @@ int32_t cmdGChrMake(Call& c) {
   t->surfaceHeight = static_cast<int32_t>(desc.Height);
   t->colourDepth = 32;
   t->format = desc.Format;
+  return t;
+}
 
+int32_t cmdGChrMake(Call& c) {
+  DisplayState* d = display();
+  if (!d) return c.fail(630);
+  const int32_t width = c.i(0), height = c.i(1);
+  bool refused = false;
+  TextureRecord* t = makeDrawableTexture(*d, width, height, refused);
+  if (!t) return refused ? c.fail(630) : kFailed;
   SurfaceRecord* s = createSurfaceRecord(*d, width, height);
   if (!s) {
     releaseTextureUse(*d, t);
@@ -101,7 +107,7 @@ int32_t cmdGChrMake(Call& c) {
   s->colourDepth = 32;
   s->origin = kOriginMade;
   s->blend = c.i(2) != 0 ? 1 : 0;
-  s->depth = createDepthSurface(*d, desc.Width, desc.Height);
+  s->depth = createDepthSurface(*d, static_cast<UINT>(t->surfaceWidth), static_cast<UINT>(t->surfaceHeight));
   if (!s->depth) {
     releaseSurface(*d, s);
     return c.fail(630);
