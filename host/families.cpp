@@ -9,6 +9,7 @@
 #include "gfx2d/display.h"
 #include "input/input.h"
 #include "net/network.h"
+#include "scene3d/scene.h"
 #include "sound/sound.h"
 #include "system/system.h"
 
@@ -19,7 +20,7 @@ std::span<const Family> families() {
   // so that at shutdown files are flushed and closed before anything else
   // is torn down.
   static const Family table[] = {
-      engineFamily(), filesFamily(), displayFamily(), inputFamily(), musicFamily(),
+      engineFamily(), filesFamily(), displayFamily(), sceneFamily(), inputFamily(), musicFamily(),
       networkFamily(), cdFamily(), waveFamily(), systemFamily(),
   };
   return table;

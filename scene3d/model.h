@@ -1,0 +1,84 @@
+// Models loaded from X files: the platform's hierarchy loader builds the
+// frames and mesh containers through our allocator; we keep their
+// materials, textures and skins and draw them.
+#pragma once
+#include <windows.h>
+#include <d3d9.h>
+#include <d3dx9.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gfx2d/display.h"
+
+namespace qrt {
+
+struct SceneFrame;
+
+struct ModelFrame : D3DXFRAME {
+  D3DXMATRIX combined;                // the frame's matrix in the world, per draw
+  std::string name;
+};
+
+struct ModelContainer : D3DXMESHCONTAINER {
+  std::string name;
+  std::vector<D3DXMATERIAL> materialList;
+  std::vector<std::string> textureFiles;
+  std::vector<TextureRecord*> textures;   // one use each, or none, per material
+  std::vector<DWORD> adjacencyList;
+
+  // A skinned container is drawn by blending its bind-pose vertices on the
+  // processor, the same way on every platform: `source` keeps the bind pose,
+  // MeshData.pMesh receives the blended vertices.
+  ComPtr<ID3DXMesh> source;
+  DWORD bones = 0;
+  std::vector<D3DXMATRIX> offsets;          // bone offset matrices
+  std::vector<const D3DXMATRIX*> boneFrames;// the combined matrices of the bones' frames
+  std::vector<D3DXMATRIX> blend;            // offset x combined, per draw
+  std::vector<uint32_t> firstInfluence;     // per vertex, into influences; vertices + 1 of them
+  struct Influence {
+    uint32_t bone;
+    float weight;
+  };
+  std::vector<Influence> influences;
+  bool skinned = false;                     // every bone found, layout understood
+};
+
+// The allocator the hierarchy loader calls back; it gives texture uses back
+// to the display it loaded them from.
+class MY_HIERARCHY : public ID3DXAllocateHierarchy {
+ public:
+  explicit MY_HIERARCHY(DisplayState& d) : display_(d) {}
+  STDMETHOD(CreateFrame)(THIS_ const char* name, D3DXFRAME** newFrame) override;
+  STDMETHOD(CreateMeshContainer)(THIS_ const char* name, const D3DXMESHDATA* meshData,
+                                 const D3DXMATERIAL* materials, const D3DXEFFECTINSTANCE* effects,
+                                 DWORD materialCount, const DWORD* adjacency, ID3DXSkinInfo* skin,
+                                 D3DXMESHCONTAINER** newContainer) override;
+  STDMETHOD(DestroyFrame)(THIS_ D3DXFRAME* frame) override;
+  STDMETHOD(DestroyMeshContainer)(THIS_ D3DXMESHCONTAINER* container) override;
+
+ private:
+  DisplayState& display_;
+};
+
+struct Model {
+  explicit Model(DisplayState& d) : allocator(d) {}
+  ~Model();
+  Model(const Model&) = delete;
+  Model& operator=(const Model&) = delete;
+
+  MY_HIERARCHY allocator;
+  D3DXFRAME* root = nullptr;
+  ComPtr<ID3DXAnimationController> controller;   // none for a model without animation
+};
+
+// Draws a model placed by the world matrix W.
+void drawModel(DisplayState& d, Model& m, const D3DXMATRIX& world);
+
+// Animation of a frame's model, once per visit of the draw walk. Models
+// play no animation sets yet: nothing moves.
+void advanceAnimation(SceneFrame& f, double frameStep);
+
+}  // namespace qrt
