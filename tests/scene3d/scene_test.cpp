@@ -309,6 +309,26 @@ TEST(Scene, TextAndPrimitivesAreDrawn) {
   }
 }
 
+// A device reset (a lost device coming back) keeps the scene: meshes,
+// lights and the camera are as before.
+TEST(Scene, ADeviceResetKeepsTheScene) {
+  SceneScript s;
+  const int box = s.box(2.0f);
+  s.colour(box, 1, 0, 0);
+  s.add(box);
+  s.light();
+  for (int i = 0; i < 2; ++i) {
+    s.clear();
+    s.render();
+    s.wait();
+  }
+  Game game(s);
+  const uint32_t before = renderedScreen(game).rgb(80, 60);
+  ASSERT_TRUE(recoverDevice(displayState()));
+  game.step();
+  EXPECT_EQ(screenPixels().rgb(80, 60), before);
+}
+
 // 2D copies and the scene in one frame, in either order, each look as they
 // do alone: neither leaves states the other draws with.
 TEST(Scene, SpritesAndTheSceneDoNotDisturbEachOther) {
