@@ -23,6 +23,7 @@
 #include "tools/imagebuilder/image_builder.h"
 #include "tools/mkdemo/demo_edit_line.h"
 #include "tools/mkdemo/demo_input.h"
+#include "tools/mkdemo/demo_scene.h"
 
 namespace {
 
@@ -197,6 +198,9 @@ class DemoGame {
     call("G@CHRCLEAR", 0, {panel, k(0), k(0), k(20)});
     call("G@CHRCOLORA", 0, {panel, k(255), k(255), k(255), k(170)});
 
+    // The 3D scene behind everything.
+    qrt::demo::declareScene(m_, text("demo_model.x"));
+
     // The player's rocket and the text line.
     const qrt::demo::Player player = qrt::demo::declarePlayer(m_, 320 - 16, 392 - 16);
     const qrt::demo::EditLine edit = qrt::demo::declareEditLine(m_, {.x = 20, .y = 84});
@@ -242,6 +246,7 @@ class DemoGame {
       x.next();
     });
     call("G@CHRCLEAR", 0, {screen, k(14), k(18), k(44)});
+    qrt::demo::renderScene(m_);
 
     // Gems orbit the middle, half transparent and spinning.
     m_.native([&](X86& x) {
@@ -468,6 +473,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path image = argv[1];
     writeFile(image, DemoGame().build());
     writeFile(image.parent_path() / "demo_sprites.bmp", bmp24(drawSheet()));
+    const std::string model = qrt::demo::demoModel();
+    writeFile(image.parent_path() / "demo_model.x", std::vector<uint8_t>(model.begin(), model.end()));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "mkdemo: %s\n", e.what());
     return 1;

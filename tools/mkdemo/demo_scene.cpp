@@ -1,0 +1,147 @@
+#include "tools/mkdemo/demo_scene.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace qrt::demo {
+
+using namespace img;
+
+namespace {
+
+// Set-up runs once: each literal gets a native block of its own.
+struct Literals {
+  Routine& m;
+  int i(int32_t v) {
+    const int s = m.slot();
+    m.native([&](X86& x) {
+      x.storeImm(s, static_cast<uint32_t>(v));
+      x.next();
+    });
+    return s;
+  }
+  int f(float v) { return i(static_cast<int32_t>(realBits(v))); }
+};
+
+int make(Routine& m, const char* command, const std::vector<int>& args) {
+  const int frame = m.slot();
+  m.command(command, frame, args);
+  return frame;
+}
+
+void place(Routine& m, Literals& k, int frame, float x, float y, float z) {
+  m.command("G3@FRMSETPOS", 0, {frame, k.f(x), k.f(y), k.f(z)});
+  m.command("G3@ADD", 0, {frame, k.i(0)});
+}
+
+void colour(Routine& m, Literals& k, int frame, float r, float g, float b, float a = 1.0f) {
+  m.command("G3@FRMSETMCOLOR", 0, {frame, k.f(r), k.f(g), k.f(b), k.f(a)});
+}
+
+void turn(Routine& m, Literals& k, int frame, float x, float y, float z) {
+  m.command("G3@FRMSETROTAUTO", 0, {frame, k.f(x), k.f(y), k.f(z)});
+}
+
+}  // namespace
+
+void declareScene(Routine& m, int modelName) {
+  Literals k{m};
+  const int root = k.i(0);
+
+  // A white directional pair: the weaker opposite light keeps the backs
+  // from going black.
+  const int light = m.slot();
+  m.command("G3@LIGHTMAKE", light, {k.i(4), k.f(0.9f), k.f(0.9f), k.f(0.85f)});
+  m.command("G3@LIGHTSETDIR", 0, {light, k.f(0.5f), k.f(-0.7f), k.f(1.0f)});
+  m.command("G3@ADD", 0, {light, root});
+
+  // Fog into the background's blue: far frames fade into it.
+  m.command("G3@FRMSETFOGMODE", 0, {root, k.i(3)});
+  m.command("G3@FRMSETFOGCOLOR", 0, {root, k.f(14 / 255.0f), k.f(18 / 255.0f), k.f(44 / 255.0f), k.f(1)});
+  m.command("G3@FRMSETFOGSTART", 0, {root, k.f(8)});
+  m.command("G3@FRMSETFOGEND", 0, {root, k.f(26)});
+  m.command("G3@CAMERASETEYE", 0, {k.f(0), k.f(1), k.f(-9)});
+
+  const int torus = make(m, "G3@FRMMAKETORUS", {k.f(0.35f), k.f(0.9f), k.i(16), k.i(32)});
+  colour(m, k, torus, 1.0f, 0.55f, 0.1f);
+  turn(m, k, torus, 1.2f, 2.0f, 0.0f);
+  place(m, k, torus, -4.2f, 1.6f, 5.0f);
+
+  const int sphere = make(m, "G3@FRMMAKESPHERE", {k.f(0.9f), k.i(24), k.i(16)});
+  colour(m, k, sphere, 0.2f, 0.8f, 0.9f);
+  m.command("G3@FRMSETLIGHTS", 0, {sphere, k.i(1)});
+  place(m, k, sphere, 4.2f, 1.6f, 5.0f);
+
+  const int teapot = make(m, "G3@FRMMAKETEAPOT", {});
+  colour(m, k, teapot, 0.95f, 0.85f, 0.2f);
+  turn(m, k, teapot, 0.0f, 1.5f, 0.0f);
+  m.command("G3@FRMSETSCALE", 0, {teapot, k.f(2.2f), k.f(2.2f), k.f(2.2f)});
+  place(m, k, teapot, 0.0f, 0.0f, 16.0f);
+
+  const int model = make(m, "G3@FRMLOAD", {modelName});
+  turn(m, k, model, 0.0f, -1.0f, 0.0f);
+  place(m, k, model, -4.0f, -1.8f, 6.0f);
+
+  const int text = make(m, "G3@FRMMAKETEXT", {m.constant("3D"), k.f(0.01f), k.f(0.4f)});
+  colour(m, k, text, 0.75f, 0.4f, 1.0f);
+  turn(m, k, text, 0.0f, 1.0f, 0.0f);
+  m.command("G3@FRMSETSCALE", 0, {text, k.f(1.3f), k.f(1.3f), k.f(1.3f)});
+  place(m, k, text, 3.3f, -2.3f, 6.0f);
+
+  // A half-transparent billboard: source alpha over what is behind.
+  const int board = make(m, "G3@FRMMAKEBOARD", {k.i(120), k.i(40)});
+  colour(m, k, board, 0.3f, 0.9f, 0.5f, 0.45f);
+  m.command("G3@FRMSETTEXENABLE", 0, {board, k.i(0), k.i(0)});
+  m.command("G3@FRMSETBLEND", 0, {board, k.i(4), k.i(5)});
+  m.command("G3@FRMSETBILL", 0, {board, k.i(1)});
+  place(m, k, board, 0.0f, 3.4f, 8.0f);
+}
+
+void renderScene(Routine& m) {
+  const int zero = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(zero, 0);
+    x.next();
+  });
+  m.command("G3@RENDER", 0, {zero, zero});
+}
+
+std::string demoModel() {
+  std::string x = "xof 0302txt 0032\n";
+  auto frameOpen = [&](const char* name, float ty) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "Frame %s {\n FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, "
+                  "0.0,%.3f,0.0,1.0;; }\n",
+                  name, ty);
+    x += line;
+  };
+  auto material = [&](float r, float g, float b) {
+    char line[160];
+    std::snprintf(line, sizeof line, "Material { %.3f;%.3f;%.3f;1.0;; 8.0; 0.2;0.2;0.2;; 0.0;0.0;0.0;; }\n", r, g,
+                  b);
+    return std::string(line);
+  };
+  frameOpen("House", 0.0f);
+  // The walls: a cube of side 1.6 (the loader's mesh has no normals: they
+  // are computed when it is loaded).
+  frameOpen("Walls", 0.0f);
+  x += "Mesh Walls { 8;\n"
+       " -0.8;-0.8;-0.8;, -0.8;0.8;-0.8;, 0.8;0.8;-0.8;, 0.8;-0.8;-0.8;,\n"
+       " -0.8;-0.8;0.8;, -0.8;0.8;0.8;, 0.8;0.8;0.8;, 0.8;-0.8;0.8;;\n"
+       " 12; 3;0,1,2;, 3;0,2,3;, 3;4,6,5;, 3;4,7,6;, 3;4,5,1;, 3;4,1,0;,\n"
+       " 3;3,2,6;, 3;3,6,7;, 3;1,5,6;, 3;1,6,2;, 3;4,0,3;, 3;4,3,7;;\n"
+       " MeshMaterialList { 1; 12; 0,0,0,0,0,0,0,0,0,0,0,0;; " +
+       material(0.8f, 0.3f, 0.2f) + " }\n}\n}\n";
+  // The roof: a pyramid on a frame of its own, above the walls.
+  frameOpen("Roof", 0.8f);
+  x += "Mesh Roof { 5;\n"
+       " -1.0;0.0;-1.0;, -1.0;0.0;1.0;, 1.0;0.0;1.0;, 1.0;0.0;-1.0;, 0.0;1.1;0.0;;\n"
+       " 6; 3;0,4,3;, 3;3,4,2;, 3;2,4,1;, 3;1,4,0;, 3;0,3,2;, 3;0,2,1;;\n"
+       " MeshMaterialList { 1; 6; 0,0,0,0,0,0;; " +
+       material(0.2f, 0.55f, 0.3f) + " }\n}\n}\n";
+  x += "}\n";
+  return x;
+}
+
+}  // namespace qrt::demo
