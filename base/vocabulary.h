@@ -111,7 +111,7 @@ inline constexpr CommandInfo kCommands[kCommandCount] = {
     {76,  "G3@FRMSETANICHG",     "NSSSF",     0x201},
     {77,  "G3@FRMSETANIEND",     "NS",        0x201},
     {78,  "G3@FRMADDANITIME",    "NSF",       0x201},
-    {79,  "G3@FRMGETANINUM",     "SSM",       0x201},
+    {79,  "G3@FRMGETANINUM",     "SSM",       0x001},   // position 0 is an answer, not a failure
     {80,  "G3@FRMGETANIACT",     "SS",        0x401},
     {81,  "G3@FRMGETRAY",        "SSFFFFFF",  0x501},
     {82,  "G3@FRMGETRAYDATA",    "FSS",       0x501},

@@ -59,6 +59,21 @@ std::span<const CommandBinding> sceneCommands() {
       {commandId("G3@FRMFONT"), cmdG3FrmFont},
       {commandId("G3@FRMSETMCOLOR"), cmdG3FrmSetMColor},
       {commandId("G3@FRMLOAD"), cmdG3FrmLoad},
+      {commandId("G3@FRMSETANI"), cmdG3FrmSetAni},
+      {commandId("G3@FRMSETANICHG"), cmdG3FrmSetAniChg},
+      {commandId("G3@FRMSETANIEND"), cmdG3FrmSetAniEnd},
+      {commandId("G3@FRMADDANITIME"), cmdG3FrmAddAniTime},
+      {commandId("G3@FRMGETANINUM"), cmdG3FrmGetAniNum},
+      {commandId("G3@FRMGETANIACT"), cmdG3FrmGetAniAct},
+      {commandId("G3@FRMGETRAY"), cmdG3FrmGetRay},
+      {commandId("G3@FRMGETRAYDATA"), cmdG3FrmGetRayData},
+      {commandId("G3@FRMGETCHR"), cmdG3FrmGetChr},
+      {commandId("G3@FRMGETDATAX"), cmdG3FrmGetDataX},
+      {commandId("G3@FRMGETDATAY"), cmdG3FrmGetDataY},
+      {commandId("G3@FRMGETDATAZ"), cmdG3FrmGetDataZ},
+      {commandId("G3@FRMGETDATAMX"), cmdG3FrmGetDataMX},
+      {commandId("G3@FRMGETDATAMY"), cmdG3FrmGetDataMY},
+      {commandId("G3@FRMGETDATAMZ"), cmdG3FrmGetDataMZ},
   };
   return kBindings;
 }

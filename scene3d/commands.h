@@ -73,4 +73,23 @@ int32_t cmdG3FrmFont(Call& c);
 int32_t cmdG3FrmSetMColor(Call& c);
 int32_t cmdG3FrmLoad(Call& c);
 
+// Animation (animation.cpp).
+int32_t cmdG3FrmSetAni(Call& c);
+int32_t cmdG3FrmSetAniChg(Call& c);
+int32_t cmdG3FrmSetAniEnd(Call& c);
+int32_t cmdG3FrmAddAniTime(Call& c);
+int32_t cmdG3FrmGetAniNum(Call& c);
+int32_t cmdG3FrmGetAniAct(Call& c);
+
+// Picking and frame queries (picking.cpp).
+int32_t cmdG3FrmGetRay(Call& c);
+int32_t cmdG3FrmGetRayData(Call& c);
+int32_t cmdG3FrmGetChr(Call& c);
+int32_t cmdG3FrmGetDataX(Call& c);
+int32_t cmdG3FrmGetDataY(Call& c);
+int32_t cmdG3FrmGetDataZ(Call& c);
+int32_t cmdG3FrmGetDataMX(Call& c);
+int32_t cmdG3FrmGetDataMY(Call& c);
+int32_t cmdG3FrmGetDataMZ(Call& c);
+
 }  // namespace qrt

@@ -300,8 +300,6 @@ void drawModel(DisplayState& d, Model& m, const D3DXMATRIX& world) {
   drawContainers(d, m.root);
 }
 
-void advanceAnimation(SceneFrame&, double) {}
-
 // --- G3@FRMLOAD -------------------------------------------------------------------
 
 int32_t cmdG3FrmLoad(Call& c) {
@@ -319,17 +317,16 @@ int32_t cmdG3FrmLoad(Call& c) {
   // Read through the whole-file reader: the name is cp932 whatever the
   // machine's code page, and the file's size is capped.
   std::vector<uint8_t> bytes;
-  ID3DXAnimationController* controller = nullptr;
   if (readWholeFile(widen932(c.s(0)).c_str(), kModelFileCap, bytes) != WholeFile::kRead || bytes.empty() ||
       FAILED(D3DXLoadMeshHierarchyFromXInMemory(bytes.data(), static_cast<DWORD>(bytes.size()), D3DXMESH_MANAGED,
                                                 d->device.Get(), &f->model->allocator, nullptr, &f->model->root,
-                                                &controller))) {
+                                                nullptr))) {   // our own player runs the animation
     f->model->root = nullptr;
     releaseFrame(*d, *s, f);
     return c.fail(680);
   }
-  f->model->controller.Attach(controller);
   findBones(f->model->root, f->model->root);
+  bindAnimation(*f->model, bytes);
   return Call::handleResult(f->handle);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gfx2d/display.h"
+#include "scene3d/keyframes.h"
 
 namespace qrt {
 
@@ -20,6 +21,7 @@ struct SceneFrame;
 struct ModelFrame : D3DXFRAME {
   D3DXMATRIX combined;                // the frame's matrix in the world, per draw
   std::string name;
+  uint32_t poseRound = 0;             // the last animation pose given to it
 };
 
 struct ModelContainer : D3DXMESHCONTAINER {
@@ -71,14 +73,22 @@ struct Model {
 
   MY_HIERARCHY allocator;
   D3DXFRAME* root = nullptr;
-  ComPtr<ID3DXAnimationController> controller;   // none for a model without animation
+  // The animation sets in the file's order, and for each the model frame
+  // each of its timelines moves (none when the model has no such frame).
+  std::vector<anim::AnimationSet> sets;
+  std::vector<std::vector<ModelFrame*>> targets;
+  anim::Player player;
+  uint32_t poseRound = 0;
 };
+
+// Reads the model's animation sets from the file's bytes and binds them to
+// its frames; the tracks are left idle.
+void bindAnimation(Model& m, const std::vector<uint8_t>& file);
 
 // Draws a model placed by the world matrix W.
 void drawModel(DisplayState& d, Model& m, const D3DXMATRIX& world);
 
-// Animation of a frame's model, once per visit of the draw walk. Models
-// play no animation sets yet: nothing moves.
+// Animation of a frame's model, once per visit of the draw walk.
 void advanceAnimation(SceneFrame& f, double frameStep);
 
 }  // namespace qrt

@@ -35,6 +35,18 @@ struct FogGroup {
   float start = 0.0f, end = 1000.0f, density = 0.001f;
 };
 
+// How a model frame plays its animation sets over two tracks.
+struct AnimationState {
+  int32_t currentTrack = 0;
+  int32_t otherTrack = 1;
+  double step = -1.0;                 // seconds per render; -1: the measured frame step
+  double period = 0.0;
+  uint8_t loop = 0;
+  int32_t playCount = 0;
+  double fadeWeight = 0.0;            // weight of the other track
+  double fadeTime = 0.0;
+};
+
 struct SceneFrame : HandleRecord {
   SceneFrame();
   ~SceneFrame();
@@ -70,6 +82,9 @@ struct SceneFrame : HandleRecord {
   int32_t antiAlias = -1;
   int32_t vertexColour = -1;
   FogGroup fog;
+  AnimationState animation;
+  uint8_t rayHit = 0;                 // what the last G3@FRMGETRAY found
+  float rayDistance = 0.0f;
 
   bool drawable() const { return mesh || model; }
 };

@@ -74,7 +74,7 @@ const ExpectedRow kSpotRows[] = {
     {63, "G3@FRMSETAMBIENT", "NSFFF", 0x201},
     {68, "G3@FRMMAKEBOX", "SFFF", 0x101},
     {74, "G3@FRMSETMCOLOR", "NSFFFF", 0x101},
-    {79, "G3@FRMGETANINUM", "SSM", 0x201},
+    {79, "G3@FRMGETANINUM", "SSM", 0x001},
     {90, "G3@FRMSETBILL", "NSS", 0x201},
     // I@
     {91, "I@JOYGET", "SS", 0x000},
