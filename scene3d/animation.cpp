@@ -30,7 +30,7 @@ bool checkChoice(Call& c, SceneFrame& f, double& fade) {
   return true;
 }
 
-// The pose one track gives a frame, if its set moves it.
+// The pose a track's set gives a frame, if it moves it.
 bool trackPose(const Model& m, const anim::Track& t, const ModelFrame* target, anim::Pose& pose) {
   if (!t.enabled || t.set < 0 || t.weight <= 0) return false;
   const size_t set = static_cast<size_t>(t.set);
@@ -46,19 +46,30 @@ bool trackPose(const Model& m, const anim::Track& t, const ModelFrame* target, a
 // tracks' weights.
 void applyPose(Model& m) {
   ++m.poseRound;
-  for (const anim::Track& t : m.player.track) {
+  for (int k = 0; k < 2; ++k) {
+    const anim::Track& t = m.player.track[k];
     if (!t.enabled || t.set < 0) continue;
-    for (ModelFrame* target : m.targets[static_cast<size_t>(t.set)]) {
+    const size_t set = static_cast<size_t>(t.set);
+    const anim::Track& other = m.player.track[1 - k];
+    for (size_t j = 0; j < m.targets[set].size(); ++j) {
+      ModelFrame* target = m.targets[set][j];
       if (!target || target->poseRound == m.poseRound) continue;
       target->poseRound = m.poseRound;
-      anim::Pose pose, p;
-      double weight = 0;
-      for (const anim::Track& u : m.player.track) {
-        if (!trackPose(m, u, target, p)) continue;
-        pose = weight == 0 ? p : anim::mix(pose, p, static_cast<float>(u.weight / (weight + u.weight)));
-        weight += u.weight;
+      // In track order, as the weights mix them.
+      anim::Pose own, theirs, pose;
+      const bool mine = t.weight > 0;
+      if (mine) own = anim::sample(m.sets[set].timelines[j], m.sets[set], t.position);
+      const bool others = trackPose(m, other, target, theirs);
+      if (mine && others) {
+        const anim::Pose& first = k == 0 ? own : theirs;
+        const anim::Pose& second = k == 0 ? theirs : own;
+        const double w1 = k == 0 ? t.weight : other.weight, w2 = k == 0 ? other.weight : t.weight;
+        pose = anim::mix(first, second, static_cast<float>(w2 / (w1 + w2)));
+      } else if (mine || others) {
+        pose = mine ? own : theirs;
+      } else {
+        continue;
       }
-      if (weight == 0) continue;
       const anim::Mat4 matrix = anim::toMatrix(pose);
       std::memcpy(&target->TransformationMatrix, matrix.m, sizeof matrix.m);
     }

@@ -254,15 +254,16 @@ bool valueAt(const std::vector<Key<Value>>& keys, double ticks, Value& out, Mix 
     out = keys.front().value;
     return true;
   }
-  for (size_t i = 1; i < keys.size(); ++i) {
-    if (ticks <= keys[i].time) {
-      const double span = keys[i].time - keys[i - 1].time;
-      const float t = span > 0 ? static_cast<float>((ticks - keys[i - 1].time) / span) : 1.0f;
-      out = mixValues(keys[i - 1].value, keys[i].value, t);
-      return true;
-    }
+  const auto after = std::upper_bound(keys.begin(), keys.end(), ticks,
+                                      [](double t, const Key<Value>& k) { return t < k.time; });
+  if (after == keys.end()) {
+    out = keys.back().value;
+    return true;
   }
-  out = keys.back().value;
+  const Key<Value>& from = *(after - 1);
+  const double span = after->time - from.time;
+  const float t = span > 0 ? static_cast<float>((ticks - from.time) / span) : 1.0f;
+  out = mixValues(from.value, after->value, t);
   return true;
 }
 

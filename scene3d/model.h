@@ -13,6 +13,7 @@
 
 #include "gfx2d/display.h"
 #include "scene3d/keyframes.h"
+#include "scene3d/ray.h"
 
 namespace qrt {
 
@@ -46,6 +47,9 @@ struct ModelContainer : D3DXMESHCONTAINER {
   };
   std::vector<Influence> influences;
   bool skinned = false;                     // every bone found, layout understood
+  // The corners of every face, three a face, taken from the mesh the first
+  // time a ray asks (a skinned mesh changes every draw and is read afresh).
+  std::vector<RayPoint> faceCorners;
 };
 
 // The allocator the hierarchy loader calls back; it gives texture uses back

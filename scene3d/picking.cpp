@@ -46,8 +46,9 @@ int32_t truncated(double v) {
   return static_cast<int32_t>(v);
 }
 
-// The nearest face of the mesh the ray meets, in the mesh's own units.
-bool meshHit(ID3DXMesh* mesh, const RayPoint& origin, const RayPoint& direction, float& distance) {
+// The corners of the mesh's faces, three points a face, as it holds them.
+bool readFaces(ID3DXMesh* mesh, std::vector<RayPoint>& corners) {
+  corners.clear();
   const DWORD faces = mesh->GetNumFaces(), vertices = mesh->GetNumVertices();
   const DWORD stride = mesh->GetNumBytesPerVertex();
   const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
@@ -58,25 +59,33 @@ bool meshHit(ID3DXMesh* mesh, const RayPoint& origin, const RayPoint& direction,
     mesh->UnlockVertexBuffer();
     return false;
   }
-  auto corner = [&](DWORD i) {
-    RayPoint p;
-    std::memcpy(&p, static_cast<const uint8_t*>(vb) + static_cast<size_t>(i) * stride, sizeof p);
-    return p;
-  };
-  bool hit = false;
+  corners.reserve(static_cast<size_t>(faces) * 3);
   for (DWORD f = 0; f < faces; ++f) {
     DWORD k[3];
     for (int j = 0; j < 3; ++j)
       k[j] = wide ? static_cast<const uint32_t*>(ib)[f * 3 + j] : static_cast<const uint16_t*>(ib)[f * 3 + j];
     if (k[0] >= vertices || k[1] >= vertices || k[2] >= vertices) continue;
-    float d = 0;
-    if (rayMeetsTriangle(origin, direction, corner(k[0]), corner(k[1]), corner(k[2]), d) && (!hit || d < distance)) {
-      distance = d;
-      hit = true;
+    for (DWORD i : k) {
+      RayPoint p;
+      std::memcpy(&p, static_cast<const uint8_t*>(vb) + static_cast<size_t>(i) * stride, sizeof p);
+      corners.push_back(p);
     }
   }
   mesh->UnlockIndexBuffer();
   mesh->UnlockVertexBuffer();
+  return true;
+}
+
+// The nearest face the ray meets, in the mesh's own units.
+bool facesHit(const std::vector<RayPoint>& c, const RayPoint& origin, const RayPoint& direction, float& distance) {
+  bool hit = false;
+  for (size_t i = 0; i + 3 <= c.size(); i += 3) {
+    float d = 0;
+    if (rayMeetsTriangle(origin, direction, c[i], c[i + 1], c[i + 2], d) && (!hit || d < distance)) {
+      distance = d;
+      hit = true;
+    }
+  }
   return hit;
 }
 
@@ -94,9 +103,11 @@ bool modelHit(D3DXFRAME* frame, const D3DXVECTOR3& p1, const D3DXVECTOR3& p2, Sc
         D3DXVec3TransformCoord(&b, &p2, &inverse);
         const D3DXVECTOR3 along = b - a;
         D3DXVec3Normalize(&d, &along);
+        // A skinned mesh moves with every draw: its faces are read afresh.
+        auto& mc = static_cast<ModelContainer&>(*c);
+        if (mc.skinned || mc.faceCorners.empty()) readFaces(static_cast<ID3DXMesh*>(c->MeshData.pMesh), mc.faceCorners);
         float distance = 0;
-        const bool hit = meshHit(static_cast<ID3DXMesh*>(c->MeshData.pMesh), RayPoint{a.x, a.y, a.z},
-                                 RayPoint{d.x, d.y, d.z}, distance);
+        const bool hit = facesHit(mc.faceCorners, RayPoint{a.x, a.y, a.z}, RayPoint{d.x, d.y, d.z}, distance);
         f.rayHit = hit ? 1 : 0;
         if (hit) {
           f.rayDistance = distance;
