@@ -199,7 +199,7 @@ class DemoGame {
     call("G@CHRCOLORA", 0, {panel, k(255), k(255), k(255), k(170)});
 
     // The 3D scene behind everything.
-    qrt::demo::declareScene(m_, text("demo_model.x"));
+    const qrt::demo::Scene scene = qrt::demo::declareScene(m_, text("demo_model.x"));
 
     // The player's rocket and the text line.
     const qrt::demo::Player player = qrt::demo::declarePlayer(m_, 320 - 16, 392 - 16);
@@ -389,6 +389,7 @@ class DemoGame {
 
     // The rocket is the player's: it faces the way it last moved.
     qrt::demo::movePlayer(m_, player, {.width = 640, .height = 480, .spriteSize = 32});
+    qrt::demo::updateScene(m_, scene, player.mouseX, player.mouseY);
     m_.native([&](X86& x) {
       x.load(EAX, player.x);
       x.cmpSlot(EAX, lastX);
