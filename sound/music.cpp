@@ -93,11 +93,13 @@ int32_t cmdMLoad(Call& c) {
 }
 
 // A music that is not paused starts from its beginning, even while it
-// plays or after it has played to its end.
+// plays or after it has played to its end. It is stopped first: a graph
+// that has reached its end (under Wine at least) stays there when it is
+// only rewound while running.
 int32_t cmdMPlay(Call& c) {
   Music* m = findMusic(c);
   if (!m) return c.fail(660);
-  if (!m->paused && FAILED(rewind(*m))) return c.fail(630);
+  if (!m->paused && (FAILED(m->control->Stop()) || FAILED(rewind(*m)))) return c.fail(630);
   m->paused = false;
   if (FAILED(m->control->Run())) return c.fail(630);
   return kDone;
