@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <new>
+#include <vector>
 
 #include "base/cp932.h"
 #include "base/runtime.h"
@@ -112,20 +112,15 @@ int32_t cmdWLoad(Call& c) {
   // is no box for it.
   if (!g_waves || !ensureDevice(*g_waves)) return kFailed;
   if (c.unset(0)) return c.fail(660);
-  std::unique_ptr<uint8_t[]> bytes;
-  uint32_t size = 0;
-  const WholeFile read = readWholeFile(
-      widen932(c.s(0)).c_str(), kWaveFileCap,
-      [&bytes](uint32_t n) {
-        bytes.reset(new (std::nothrow) uint8_t[std::max<uint32_t>(n, 1)]);
-        return bytes.get();
-      },
-      size);
+  // Read into cleared memory: under Wine that is faster than a read into
+  // pages never touched.
+  std::vector<uint8_t> bytes;
+  const WholeFile read = readWholeFile(widen932(c.s(0)).c_str(), kWaveFileCap, bytes);
   if (read != WholeFile::kRead) return readFailure(c, read);
 
   WaveImage wave;
-  if (!readWave({bytes.get(), size}, wave)) return c.fail(710);
-  ComPtr<IDirectSoundBuffer> buffer = createBuffer(*g_waves->device.Get(), wave, bytes.get());
+  if (!readWave(bytes, wave)) return c.fail(710);
+  ComPtr<IDirectSoundBuffer> buffer = createBuffer(*g_waves->device.Get(), wave, bytes.data());
   if (!buffer) return c.fail(630);
   WaveSound* s = g_waves->sounds.make();
   if (!s) return c.fail(620);
