@@ -56,11 +56,6 @@ namespace {
 TEST(MusicLoad, RefusedFilesNameTheCommand) {
   SoundFolder dir("refused");
   Bytes garbage = riffWave({chunk("junk", Bytes(64, 7))});
-  struct Refusal {
-    const char* what;
-    std::optional<Bytes> file;
-    int code;
-  };
   const std::vector<Refusal> refusals = {
       {"MP3 without an ID3 tag", mp3Silence(100, false), 710},
       {"another RIFF file", [] { Bytes b = toneWave(0.1); b[8] = 'A'; return b; }(), 710},
@@ -69,22 +64,7 @@ TEST(MusicLoad, RefusedFilesNameTheCommand) {
       {"missing file", std::nullopt, 680},
       {"unset name", std::nullopt, 660},
   };
-  for (const Refusal& r : refusals) {
-    SCOPED_TRACE(r.what);
-    Script script;
-    int name = 0;
-    if (r.file) name = script.text(dir.write("bad.mus", *r.file));
-    else if (r.code == 680) name = script.text(dir.path("missing.wav"));
-    script.run("M@LOAD", {name});
-    const int after = script.marker();
-    Game game(script);
-    game.runToEnd();
-    EXPECT_EQ(game.boxCodes(), std::vector<int>{r.code});
-    ASSERT_FALSE(game.boxes().empty());
-    EXPECT_NE(game.boxes()[0].text.find("M@LOAD"), std::string::npos);
-    EXPECT_EQ(game.slot(after), 0u);
-    EXPECT_EQ(qrt::musicList()->music.size(), 0u);
-  }
+  expectRefused(dir, "M@LOAD", refusals);
 }
 
 TEST(MusicPlayback, PlaysToTheEndAndAgain) {

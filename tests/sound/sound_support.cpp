@@ -6,7 +6,10 @@
 #include <fstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "base/cp932.h"
+#include "tests/support/script.h"
 
 namespace qrt::test {
 
@@ -28,6 +31,25 @@ std::string SoundFolder::write(const std::string& name, const Bytes& bytes) cons
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + full);
   return full;
+}
+
+void expectRefused(const SoundFolder& dir, const char* command, const std::vector<Refusal>& refusals) {
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.what);
+    Script script;
+    int name = 0;
+    if (r.file) name = script.text(dir.write("refused", *r.file));
+    else if (r.code == 680) name = script.text(dir.path("missing"));
+    script.run(command, {name});
+    const int after = script.marker();
+    Game game(script);
+    game.runToEnd();
+    EXPECT_EQ(game.boxCodes(), std::vector<int>{r.code});
+    ASSERT_FALSE(game.boxes().empty());
+    EXPECT_NE(game.boxes()[0].text.find(command), std::string::npos);
+    EXPECT_EQ(game.slot(after), 0u);
+    EXPECT_EQ(waveRegistry()->sounds.size() + musicList()->music.size(), 0u);
+  }
 }
 
 IDirectSoundBuffer* soundBuffer(uint32_t handle) {

@@ -2,6 +2,7 @@
 // of their own, and the platform objects behind a script's handles, so that
 // a test can ask DirectSound and DirectShow what a player would hear.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,17 @@ class SoundFolder {
  private:
   std::string folder_;
 };
+
+// A load the command must refuse: `file` written and named, or when empty
+// a missing file (code 680) or no name at all (any other code).
+struct Refusal {
+  const char* what;
+  std::optional<Bytes> file;
+  int code;
+};
+// Runs `command` (W@LOAD, M@LOAD) on each: one box with the code naming the
+// command, the program ended there, nothing loaded.
+void expectRefused(const SoundFolder& dir, const char* command, const std::vector<Refusal>& refusals);
 
 // The buffer or graph behind a handle, or nullptr.
 IDirectSoundBuffer* soundBuffer(uint32_t handle);

@@ -89,11 +89,6 @@ TEST(WaveLoad, RefusedFilesNameTheCommand) {
   compressed[8] = 0x55;   // MPEG layer 3
   Bytes pastTheEnd = chunk("LIST", Bytes(10, 0));
   pastTheEnd[5] = 0x10;   // 4106 bytes claimed
-  struct Refusal {
-    const char* what;
-    std::optional<Bytes> file;   // none: the name is unset, or (empty vector) the file is missing
-    int code;
-  };
   Bytes notRiff = waveFile(kMono16, s), notWave = notRiff;
   notRiff[3] = 'X';
   notWave[8] = 'A';
@@ -113,22 +108,7 @@ TEST(WaveLoad, RefusedFilesNameTheCommand) {
       {"missing file", std::nullopt, 680},
       {"unset name", std::nullopt, 660},
   };
-  for (const Refusal& r : refusals) {
-    SCOPED_TRACE(r.what);
-    Script script;
-    int name = 0;
-    if (r.file) name = script.text(dir.write("bad.wav", *r.file));
-    else if (r.code == 680) name = script.text(dir.path("missing.wav"));
-    script.run("W@LOAD", {name});
-    const int after = script.marker();
-    Game game(script);
-    game.runToEnd();
-    EXPECT_EQ(game.boxCodes(), std::vector<int>{r.code});
-    ASSERT_FALSE(game.boxes().empty());
-    EXPECT_NE(game.boxes()[0].text.find("W@LOAD"), std::string::npos);
-    EXPECT_EQ(game.slot(after), 0u);
-    EXPECT_EQ(qrt::waveRegistry()->sounds.size(), 0u);
-  }
+  expectRefused(dir, "W@LOAD", refusals);
 }
 
 }  // namespace
