@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
+#include <string>
 
 #include "base/cp932.h"
 #include "base/win_handle.h"
