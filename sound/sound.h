@@ -1,24 +1,23 @@
 // Sound: wave sounds on DirectSound, music through DirectShow, CD audio
-// through MCI. Three families, each with its own record.
+// through MCI. Three families, each with its own record: wave_sounds.h,
+// music.h and cd_audio.h hold the records for code that looks inside them.
 #pragma once
 
 namespace qrt {
 
 struct Family;
+struct WaveRegistry;
+struct MusicList;
+struct CdState;
 
-// The wave-sound registry: the DirectSound object and the live sounds.
-struct WaveRegistry {};
+// Each record, or nullptr before start-up, after shutdown or when it could
+// not be made.
 WaveRegistry* waveRegistry();
-Family waveFamily();
-
-// The music list: open music files and their filter graphs.
-struct MusicList {};
 MusicList* musicList();
-Family musicFamily();
-
-// CD audio: the MCI device and whether it is playing.
-struct CdState {};
 CdState* cdState();
+
+Family waveFamily();
+Family musicFamily();
 Family cdFamily();
 
 }  // namespace qrt

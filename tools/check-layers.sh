@@ -17,6 +17,7 @@ declare -A allowed=(
   [system]="base engine files gfx2d input system"
   [bridge]="bridge"
   [tools/imagebuilder]="tools/imagebuilder base/vocabulary.h"
+  [tools/media]="tools/media"
 )
 
 status=0

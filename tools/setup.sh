@@ -14,6 +14,8 @@ packages=(
   wine32:i386
   libgl1-mesa-dri:i386           # Direct3D 9 under Xvfb renders through Mesa's software GL
   gstreamer1.0-plugins-good:i386 # music playback goes through Wine's GStreamer backend
+  gstreamer1.0-plugins-bad:i386  # MIDI: its parser and FluidSynth synthesiser
+  timgm6mb-soundfont             # the General MIDI sound font FluidSynth plays MIDI with
   xvfb
   xauth
   googletest                     # sources in /usr/src/googletest, built for the target

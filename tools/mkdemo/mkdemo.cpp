@@ -1,7 +1,7 @@
-// mkdemo: writes the demo game's program image and the sprite sheet it
-// loads.
+// mkdemo: writes the demo game's program image, the sprite sheet and the
+// sounds it loads.
 //
-//   mkdemo <image file>          (demo_sprites.bmp is written beside it)
+//   mkdemo <image file>          (demo_sprites.bmp and demo_*.wav beside it)
 //   qrtlink link qrtrun.exe <image file> demo.exe
 //
 // The demo is a game as the script compiler would emit it: native blocks do
@@ -9,7 +9,8 @@
 // moving, rotating and blended sprites from the sheet, Japanese and English
 // text and a frame counter; the arrow keys or the held left mouse button fly
 // the rocket, and typed (or IME) text goes into a line on the screen, until
-// Escape closes it. With the environment
+// Escape closes it. A tune plays all along; an arrow key blips, and the
+// rocket crashes into the balls audibly. With the environment
 // variable QRT_DEMO_SHOT set it saves the screen to demo_shot.png after
 // three seconds and ends by itself (for screenshots without a display).
 #include <cmath>
@@ -24,6 +25,7 @@
 #include "tools/mkdemo/demo_edit_line.h"
 #include "tools/mkdemo/demo_input.h"
 #include "tools/mkdemo/demo_scene.h"
+#include "tools/mkdemo/demo_sound.h"
 
 namespace {
 
@@ -204,6 +206,7 @@ class DemoGame {
     // The player's rocket and the text line.
     const qrt::demo::Player player = qrt::demo::declarePlayer(m_, 320 - 16, 392 - 16);
     const qrt::demo::EditLine edit = qrt::demo::declareEditLine(m_, {.x = 20, .y = 84});
+    const qrt::demo::Sounds sounds = qrt::demo::loadSounds(m_);
     const int lastX = m_.slot();
 
     call("SYSTIME", start);
@@ -304,6 +307,7 @@ class DemoGame {
     // depend on the frame rate: a triangle wave over the free width.
     m_.native([&](X86& x) {
       x.storeImm(i, 0);
+      qrt::demo::startTouches(x, sounds);
       x.next();
     });
     Label ballLoop = m_.here();
@@ -351,6 +355,7 @@ class DemoGame {
       tint(53, red);
       tint(97, green);
       tint(29, blue);
+      qrt::demo::noteTouch(x, sounds, player, cx, cy);
       x.next();
     });
     call("G@CHRCOLORA", 0, {ball, red, green, blue, k(255)});
@@ -390,6 +395,7 @@ class DemoGame {
     // The rocket is the player's: it faces the way it last moved.
     qrt::demo::movePlayer(m_, player, {.width = 640, .height = 480, .spriteSize = 32});
     qrt::demo::updateScene(m_, scene, player.mouseX, player.mouseY);
+    qrt::demo::playSounds(m_, sounds, player);
     m_.native([&](X86& x) {
       x.load(EAX, player.x);
       x.cmpSlot(EAX, lastX);
@@ -476,6 +482,7 @@ int main(int argc, char** argv) {
     writeFile(image.parent_path() / "demo_sprites.bmp", bmp24(drawSheet()));
     const std::string model = qrt::demo::demoModel();
     writeFile(image.parent_path() / "demo_model.x", std::vector<uint8_t>(model.begin(), model.end()));
+    qrt::demo::writeDemoSounds(image.parent_path());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "mkdemo: %s\n", e.what());
     return 1;
