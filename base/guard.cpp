@@ -7,6 +7,11 @@ extern "C" void qrt_fault_landing();
 namespace {
 qrt::GuardedFault g_lastFault{};
 
+// What the delay-load helper raises when a late-loaded DLL or one of its
+// functions cannot be had.
+constexpr DWORD kDelayLoadModuleMissing = 0xC06D007E;
+constexpr DWORD kDelayLoadFunctionMissing = 0xC06D007F;
+
 bool isFault(DWORD code) {
   switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
@@ -26,6 +31,8 @@ bool isFault(DWORD code) {
     case EXCEPTION_FLT_INEXACT_RESULT:
     case EXCEPTION_FLT_DENORMAL_OPERAND:
     case EXCEPTION_BREAKPOINT:
+    case kDelayLoadModuleMissing:
+    case kDelayLoadFunctionMissing:
       return true;
     default:
       return false;

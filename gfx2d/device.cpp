@@ -4,6 +4,7 @@
 #include "base/runtime.h"
 #include "engine/call.h"
 #include "gfx2d/commands.h"
+#include "gfx2d/d3dx_check.h"
 #include "gfx2d/display.h"
 #include "gfx2d/image_file.h"
 
@@ -144,6 +145,12 @@ int32_t cmdGSetup(Call& c) {
   d->viewport = ViewportState{0, 0, width, height, 0.0f, 1.0f};
 
   if (!d->direct3d) {
+    // Without D3DX nothing can be drawn: say what to install, once, rather
+    // than fail in the middle of the device.
+    if (!d3dxAvailable()) {
+      reportMissingD3dx();
+      return kFailed;
+    }
     if (createDisplay(c, *d, window) == kFailed) {
       // Half a display is none: the requires-setup commands stay refused.
       d->matrixStack.Reset();

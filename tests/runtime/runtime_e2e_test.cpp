@@ -107,6 +107,43 @@ TEST(Runtime, SingleInstanceFlagAllowsOneCopyPerPath) {
   running.kill();
 }
 
+// Without the DirectX 9 runtime's D3DX the game still starts, and G@SETUP
+// says in one box what to install instead of the system refusing the
+// executable.
+TEST(Runtime, WithoutD3dxTheGameSaysWhatToInstall) {
+  ScratchFolder dir("no_d3dx");
+  ImageBuilder b;
+  Routine& m = b.main();
+  const int w = m.slot(), h = m.slot(), depth = m.slot(), window = m.slot(), screen = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(w, 320);
+    x.storeImm(h, 240);
+    x.storeImm(depth, 32);
+    x.storeImm(window, 1);
+    x.next();
+  });
+  m.command("G@SETUP", screen, {w, h, depth, window});
+  m.end();
+  const std::wstring game = makeGame(dir, L"nod3dx.exe", b.build());
+  // Hidden from this one executable, as Wine lets a prefix say per program.
+  const wchar_t* key = L"Software\\Wine\\AppDefaults\\nod3dx.exe\\DllOverrides";
+  HKEY overrides = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t disabled[] = L"disabled";
+  RegSetValueExW(overrides, L"d3dx9_43", 0, REG_SZ, reinterpret_cast<const BYTE*>(disabled), sizeof disabled);
+  RegCloseKey(overrides);
+  GameResult r = qrt::test::runGame(game, 20000);
+  RegDeleteKeyW(HKEY_CURRENT_USER, key);
+  ASSERT_TRUE(r.started) << r.error;
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0u);
+  ASSERT_EQ(r.boxes.size(), 1u);
+  EXPECT_EQ(r.boxes[0].title, qrt::kErrorTitle);
+  EXPECT_NE(r.boxes[0].text.find("d3dx9_43.dll"), std::string::npos);
+  EXPECT_NE(r.boxes[0].text.find("DirectX End-User Runtime"), std::string::npos);
+}
+
 TEST(Runtime, FlagBytesOtherThan0x80AllowSeveralCopies) {
   ScratchFolder dir("several_copies");
   std::wstring game = makeGame(dir, L"game.exe", waitingProgram(0, false));
