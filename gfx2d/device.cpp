@@ -12,8 +12,29 @@ namespace qrt {
 
 namespace {
 
-void shapeWindow(HWND window, int8_t mode, int32_t width, int32_t height) {
+// The window's dots per inch (96 on a plain screen). Asked through the
+// per-window call where the system has it, so that each monitor counts.
+UINT windowDpi(HWND window) {
+  using GetDpi = UINT(WINAPI*)(HWND);
+  static const auto getDpi = reinterpret_cast<GetDpi>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpi) {
+    const UINT dpi = getDpi(window);
+    if (dpi) return dpi;
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+void shapeWindow(HWND window, int8_t mode, int32_t logicalWidth, int32_t logicalHeight) {
   if (mode == 1) {
+    // On a screen of many dots per inch the window grows with them: the
+    // script's logical screen stays as it asked, drawn larger.
+    const UINT dpi = windowDpi(window);
+    const int32_t width = MulDiv(logicalWidth, static_cast<int>(dpi), 96);
+    const int32_t height = MulDiv(logicalHeight, static_cast<int>(dpi), 96);
     RECT client{}, frame{};
     GetClientRect(window, &client);
     GetWindowRect(window, &frame);
@@ -80,6 +101,10 @@ int32_t createDisplay(Call& c, DisplayState& d, HWND window) {
     pp.BackBufferHeight = static_cast<UINT>(d.height);
     pp.Windowed = FALSE;
   } else {
+    // The back buffer is the logical screen; a window scaled for its
+    // monitor shows it stretched.
+    pp.BackBufferWidth = static_cast<UINT>(d.width);
+    pp.BackBufferHeight = static_cast<UINT>(d.height);
     pp.Windowed = TRUE;
   }
   pp.BackBufferFormat = desktop.Format;

@@ -60,6 +60,15 @@ bool handleWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, 
       refreshGeometry(hwnd);
       return false;
 
+    case WM_DPICHANGED: {
+      // Moved to a monitor of other dots per inch: the size the system
+      // suggests keeps the window as large to the eye.
+      const RECT* r = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return true;
+    }
+
     case WM_ACTIVATEAPP: {
       const uint8_t active = wParam ? 1 : 0;
       const bool changed = active != g_host.rt.active;

@@ -1,6 +1,7 @@
 // Game executables run as a player runs them: start, stepping, boxes, end.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "base/catalogue.h"
@@ -11,6 +12,36 @@
 using namespace qrt::img;
 using qrt::test::GameResult;
 using qrt::e2e::ScratchFolder;
+
+namespace qrt::test {
+
+struct WindowSearch {
+  DWORD pid;
+  const std::function<bool(HWND)>* ok;
+  bool found;
+};
+
+BOOL CALLBACK visitWindow(HWND hwnd, LPARAM p) {
+  auto& s = *reinterpret_cast<WindowSearch*>(p);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == s.pid && IsWindowVisible(hwnd) && (*s.ok)(hwnd)) s.found = true;
+  return !s.found;
+}
+
+// Polls the visible top-level windows of a process until `ok` holds for one.
+bool waitForGameWindow(DWORD pid, const std::function<bool(HWND)>& ok) {
+  WindowSearch search{pid, &ok, false};
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 10000) {
+    EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+}  // namespace qrt::test
 
 namespace {
 
@@ -142,6 +173,55 @@ TEST(Runtime, WithoutD3dxTheGameSaysWhatToInstall) {
   EXPECT_EQ(r.boxes[0].title, qrt::kErrorTitle);
   EXPECT_NE(r.boxes[0].text.find("d3dx9_43.dll"), std::string::npos);
   EXPECT_NE(r.boxes[0].text.find("DirectX End-User Runtime"), std::string::npos);
+}
+
+// On a screen of 192 dots per inch a 320 x 240 game's window is 640 x 480
+// inside: the game itself still sees its 320 x 240.
+TEST(Runtime, TheWindowGrowsWithTheScreensDotsPerInch) {
+  ScratchFolder dir("dpi");
+  ImageBuilder b;
+  Routine& m = b.main();
+  const int w = m.slot(), h = m.slot(), depth = m.slot(), window = m.slot(), screen = m.slot();
+  m.native([&](X86& x) {
+    x.storeImm(w, 320);
+    x.storeImm(h, 240);
+    x.storeImm(depth, 32);
+    x.storeImm(window, 1);
+    x.next();
+  });
+  m.command("G@SETUP", screen, {w, h, depth, window});
+  Label loop = m.here();
+  m.command("S@WAIT", 0);
+  m.native([&](X86& x) { x.next(loop); });
+  m.end();
+  const std::wstring game = makeGame(dir, L"dpi.exe", b.build());
+  HKEY desktop = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &desktop, nullptr),
+            ERROR_SUCCESS);
+  DWORD saved = 96, size = sizeof saved, type = 0;
+  const bool had = RegQueryValueExW(desktop, L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&saved), &size) ==
+                   ERROR_SUCCESS;
+  const DWORD dpi = 192;
+  RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+  qrt::e2e::RunOptions options;
+  options.timeoutMs = 20000;
+  qrt::e2e::GameRun run(game, options);
+  ASSERT_TRUE(run.waitForWindow(15000));
+  RECT client{};
+  const DWORD pid = run.processId();
+  const bool found = qrt::test::waitForGameWindow(pid, [&](HWND hwnd) {
+    GetClientRect(hwnd, &client);
+    return client.right == 640;
+  });
+  if (had)
+    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved), sizeof saved);
+  else
+    RegDeleteValueW(desktop, L"LogPixels");
+  RegCloseKey(desktop);
+  run.kill();
+  EXPECT_TRUE(found) << "client " << client.right << " x " << client.bottom;
+  EXPECT_EQ(client.bottom, 480);
 }
 
 TEST(Runtime, FlagBytesOtherThan0x80AllowSeveralCopies) {
