@@ -312,7 +312,9 @@ struct CommandRecord {
   int32_t nameLength;
   const char* name;
 };
-static_assert(sizeof(CommandRecord) == 28, "command record is 28 bytes");
+// The layout native code reads on the 32-bit target; host builds of the
+// pure readers (the fuzz targets) have wider pointers.
+static_assert(sizeof(void*) != 4 || sizeof(CommandRecord) == 28, "command record is 28 bytes");
 
 constexpr CommandRecord commandRecordOf(const CommandInfo& c) {
   CommandRecord r{};

@@ -3,6 +3,7 @@
 // reads no PPM, PFM or HDR). They stand behind the library's calls and are
 // used only when those fail. Pixels are 32-bit ARGB, rows top to bottom.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -173,17 +173,21 @@ class Parser {
 };
 
 // keyType, count, then per key: time, value count, values.
+// Whether `x` counts at most `limit` things (NaN and infinities do not).
+bool countUpTo(double x, size_t limit) { return x >= 0 && x <= static_cast<double>(limit); }
+
 bool readKeys(const std::vector<double>& n, Timeline& t) {
   if (n.size() < 2) return false;
   const double type = n[0], count = n[1];
-  if (count < 0 || count > static_cast<double>(n.size())) return false;
+  if (!countUpTo(count, n.size())) return false;
   size_t at = 2;
   for (size_t k = 0; k < static_cast<size_t>(count); ++k) {
     if (at + 2 > n.size()) return false;
     const double time = n[at];
     const double values = n[at + 1];
     at += 2;
-    if (values < 0 || at + static_cast<size_t>(values) > n.size()) return false;
+    // Keys are ordered by time: a time that is no number cannot be.
+    if (!std::isfinite(time) || !countUpTo(values, n.size() - at)) return false;
     const double* v = n.data() + at;
     const size_t m = static_cast<size_t>(values);
     at += m;
@@ -279,7 +283,9 @@ bool readAnimationSets(const uint8_t* data, size_t size, std::vector<AnimationSe
   if (!parser.file(objects)) return false;
   double ticksPerSecond = 4800;
   for (const Object& o : objects)
-    if (o.type == "AnimTicksPerSecond" && !o.numbers.empty() && o.numbers[0] > 0) ticksPerSecond = o.numbers[0];
+    if (o.type == "AnimTicksPerSecond" && !o.numbers.empty() && o.numbers[0] > 0 &&
+        std::isfinite(o.numbers[0]))
+      ticksPerSecond = o.numbers[0];
   std::vector<AnimationSet> sets;
   for (const Object& o : objects) {
     if (o.type != "AnimationSet") continue;

@@ -22,6 +22,8 @@ packages=(
   fonts-ipafont-gothic           # stands in for the Japanese system fonts
   fonts-ipafont-mincho
   imagemagick                    # screenshots of the test display
+  clang                          # the fuzz targets, built for this machine
+  libclang-rt-14-dev             # libFuzzer and the sanitizers' run-time
 )
 
 die() { echo "setup: $*" >&2; exit 1; }

@@ -58,10 +58,14 @@ TEST(Keyframes, SetsAreReadSampledWrappedAndMixed) {
   EXPECT_NEAR(m.m[0], 0.70710678f, 1e-5);
   EXPECT_NEAR(m.m[2], -0.70710678f, 1e-5);
 
-  // Counts beyond the data, text that breaks off: refused, nothing kept.
+  // Counts beyond the data or beyond any number, times that are no number,
+  // text that breaks off: refused, nothing kept.
   for (const char* bad : {"xof 0302txt 0032\nAnimationSet A { Animation { {B} AnimationKey { 2; 900; 0;3;1;1;1;;; } } }",
                           "xof 0302txt 0032\nAnimationSet A { Animation { {B} AnimationKey { 2; 1; 0;3;1;",
-                          "xof 0302txt 0032\nAnimationSet A { Animation { {B} AnimationKey { 2; 1; 0;99;1;1;1;;; } } }"}) {
+                          "xof 0302txt 0032\nAnimationSet A { Animation { {B} AnimationKey { 2; 1; 0;99;1;1;1;;; } } }",
+                          "xof 0302txt 0032\nAnimationSet A { Animation { {B} AnimationKey { 2; 1; 0;1e300;1;1;1;;; } } }",
+                          "xof 0302txt 0032\nAnimationSet A { Animation { {B} AnimationKey { 2; 1e300; 0;3;1;1;1;;; } } }",
+                          "xof 0302txt 0032\nAnimationSet A { Animation { {B} AnimationKey { 2; 1; 1e999;3;1;1;1;;; } } }"}) {
     EXPECT_FALSE(anim::readAnimationSets(reinterpret_cast<const uint8_t*>(bad), strlen(bad), sets)) << bad;
     EXPECT_TRUE(sets.empty());
   }

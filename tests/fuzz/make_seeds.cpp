@@ -1,0 +1,129 @@
+// Writes the seed corpora of the fuzz targets (corpus/<target>/) from the
+// project's own writers: program images from the image builder, waves and
+// MIDI from the sound-file writer, images from our encoders. Run it again
+// when a format grows; the seeds are kept in the tree.
+//
+//   build-fuzz/make_seeds tests/fuzz/corpus
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gfx2d/image_codecs.h"
+#include "tools/imagebuilder/image_builder.h"
+#include "tools/media/sound_files.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+fs::path root;
+
+void put(const std::string& target, const std::string& name, const Bytes& bytes) {
+  fs::create_directories(root / target);
+  qrt::img::writeFile(root / target / name, bytes);
+}
+
+// The fuzz target reads from the image base: the header is left off.
+Bytes imageOf(qrt::img::ImageBuilder& b) {
+  Bytes file = b.build();
+  return Bytes(file.begin() + qrt::img::kHeaderSize, file.end());
+}
+
+void images() {
+  using namespace qrt::img;
+  {
+    ImageBuilder b;
+    auto& m = b.main();
+    int s = m.slot();
+    m.store(s, m.constant("hello"));
+    m.end();
+    put("fuzz_routines", "constants.img", imageOf(b));
+  }
+  {
+    ImageBuilder b;
+    auto& add = b.func({Int, Int, Str}, Int);
+    add.constant("\x93\xfa\x96\x7b");   // cp932 text
+    add.ret();
+    auto& m = b.main();
+    int a = m.slot(), c = m.slot(), r = m.slot();
+    m.call(add, r, {a, c, a});
+    int ex = b.exfunc("tunes.dll", "Play", Int, {Int, Str});
+    m.exfuncCall(ex, r, {a, c});
+    m.command("G@SETUP", 0, {a, c, a, c});
+    m.end();
+    put("fuzz_routines", "calls.img", imageOf(b));
+  }
+}
+
+void waves() {
+  using namespace qrt::media;
+  PcmFormat mono{.channels = 1, .bits = 8, .rate = 8000};
+  PcmFormat stereo{.channels = 2, .bits = 16, .rate = 22050};
+  put("fuzz_riff", "mono8.wav", waveFile(mono, tone(mono, 16, 440)));
+  put("fuzz_riff", "stereo16.wav", waveFile(stereo, tone(stereo, 8, 440)));
+  put("fuzz_riff", "chunks.wav",
+      riffWave({fmtChunk(stereo, true), chunk("LIST", {1, 2, 3}), chunk("fact", {4, 0, 0, 0}, false),
+                chunk("data", tone(stereo, 4, 220))}));
+  Note notes[] = {{60, 4}, {0, 2}, {64, 4}};
+  put("fuzz_riff", "tune.mid", midiFile(notes));
+}
+
+void pictures() {
+  using qrt::ImageFileFormat;
+  qrt::ArgbImage image{.width = 3, .height = 2, .pixels = {0xff000000, 0xffff0000, 0x8000ff00, 0xff0000ff,
+                                                          0x00ffffff, 0xff808080}};
+  const struct {
+    ImageFileFormat format;
+    const char* name;
+  } formats[] = {{ImageFileFormat::Tga, "small.tga"},
+                 {ImageFileFormat::Dds, "small.dds"},
+                 {ImageFileFormat::Ppm, "small.ppm"},
+                 {ImageFileFormat::Hdr, "small.hdr"},
+                 {ImageFileFormat::Pfm, "small.pfm"}};
+  for (const auto& f : formats) {
+    Bytes bytes;
+    if (!qrt::encodeImage(f.format, image, bytes)) {
+      std::fprintf(stderr, "make_seeds: %s not written\n", f.name);
+      continue;
+    }
+    put("fuzz_image_codecs", f.name, bytes);
+  }
+  const char grey[] = "P5\n# grey\n2 2\n255\n\x01\x80\xff\x00";
+  put("fuzz_image_codecs", "grey.pgm", Bytes(grey, grey + sizeof grey - 1));
+}
+
+void animations() {
+  const char* sets = R"(xof 0302txt 0032
+AnimTicksPerSecond { 10; }
+Frame Root { Frame Body { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; } } }
+AnimationSet Slide {
+ Animation { {Body} AnimationKey { 2; 2; 0;3;0.0,0.0,0.0;;, 10;3;4.0,0.0,0.0;;; } }
+}
+AnimationSet Turn {
+ Animation { {Body}
+  AnimationKey { 0; 2; 0;4;1.0,0.0,0.0,0.0;;, 20;4;0.0,0.0,1.0,0.0;;; }
+  AnimationKey { 1; 2; 0;3;1,1,1;;, 20;3;2,2,2;;; }
+  AnimationOptions { 1; 0; }
+ }
+ Animation { {Root} AnimationKey { 4; 1; 5;16;1,0,0,0,0,1,0,0,0,0,1,0,3,2,1,1;;; } }
+}
+)";
+  put("fuzz_keyframes", "sets.x", Bytes(sets, sets + std::char_traits<char>::length(sets)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds CORPUS-FOLDER\n");
+    return 2;
+  }
+  root = argv[1];
+  images();
+  waves();
+  pictures();
+  animations();
+  return 0;
+}
