@@ -96,10 +96,9 @@ int defaultButton(HWND box) {
   return search.shown.empty() ? IDOK : search.shown.front();
 }
 
-// Waits a little while handling messages sent to this thread's own windows,
-// so a game that sends them (activation changes) never waits on the test.
-void pause(HANDLE process, DWORD ms) {
-  MsgWaitForMultipleObjects(1, &process, FALSE, ms, QS_ALLINPUT);
+// Handles messages sent to this thread's own windows, so a game that sends
+// them (activation changes) never waits on the test.
+void pumpMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
@@ -127,7 +126,8 @@ GameRun::GameRun(const std::wstring& exePath, const RunOptions& options) : optio
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   startTick_ = GetTickCount();
-  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  const DWORD flags = options_.debugEvents ? DEBUG_ONLY_THIS_PROCESS : 0;
+  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     result_.started = false;
     result_.error = lastErrorText("CreateProcess");
@@ -177,7 +177,7 @@ bool GameRun::waitForWindow(int timeoutMs) {
   while (poll()) {
     if (!topWindowsOf(processId_, false).empty()) return true;
     if (GetTickCount() - start > static_cast<DWORD>(timeoutMs)) return false;
-    pause(process_, 10);
+    pause(10);
   }
   return false;
 }
@@ -190,7 +190,7 @@ GameResult GameRun::finish() {
       result_.timedOut = true;
       break;
     }
-    pause(process_, 10);
+    pause(10);
   }
   DWORD exitCode = 0;
   GetExitCodeProcess(process_, &exitCode);
@@ -201,7 +201,64 @@ GameResult GameRun::finish() {
 void GameRun::kill() {
   if (!process_) return;
   TerminateProcess(process_, 0xDEAD);
+  if (options_.debugEvents) {
+    // A debugged process ends only once its last events are answered.
+    const DWORD start = GetTickCount();
+    while (drainDebugEvents(50) && GetTickCount() - start < 5000) {
+    }
+  }
   WaitForSingleObject(process_, 5000);
+}
+
+void GameRun::pause(DWORD ms) {
+  if (options_.debugEvents) {
+    drainDebugEvents(ms);
+  } else {
+    MsgWaitForMultipleObjects(1, &process_, FALSE, ms, QS_ALLINPUT);
+  }
+  pumpMessages();
+}
+
+bool GameRun::drainDebugEvents(DWORD ms) {
+  DEBUG_EVENT event;
+  bool running = true;
+  while (WaitForDebugEvent(&event, ms)) {
+    ms = 0;
+    options_.debugEvents(event, process_);
+    DWORD answer = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case EXCEPTION_DEBUG_EVENT:
+        // The loader's first breakpoint is the debugger's own; every other
+        // exception goes to the game's handlers as it would undebugged.
+        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT || seenBreakpoint_)
+          answer = DBG_EXCEPTION_NOT_HANDLED;
+        seenBreakpoint_ = true;
+        break;
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case EXIT_PROCESS_DEBUG_EVENT:
+        running = false;
+        break;
+      default:
+        break;
+    }
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
+    if (!running) break;
+  }
+  return running;
+}
+
+bool GameRun::responding(int ms) {
+  for (HWND window : topWindowsOf(processId_, false)) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(ms), &ignored))
+      return false;
+  }
+  return true;
 }
 
 

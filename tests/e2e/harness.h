@@ -32,6 +32,11 @@ struct RunOptions {
   // Called for each new box before it is answered; returns the button to
   // press, or 0 for the box's default button.
   std::function<int(const Box&)> answer;
+  // When set, the game runs with this process as its debugger and every
+  // debug event is handed here first: exceptions the game handles itself
+  // (the runtime's fault guard) show up as well as those that end it. The
+  // game goes on as it would without a debugger.
+  std::function<void(const DEBUG_EVENT&, HANDLE process)> debugEvents;
 };
 
 // A game process being watched. The destructor kills a game still running.
@@ -53,18 +58,27 @@ class GameRun {
   // kills it), and returns what was seen.
   GameResult finish();
   void kill();
+  // Whether the game's windows answer a message within `ms`: a game that
+  // still runs its message loop, as opposed to one stuck outside it.
+  bool responding(int ms);
+  // Waits up to `ms` for the game, handling this thread's messages and,
+  // when debugging, the game's debug events (for callers running their own
+  // poll loop).
+  void pause(DWORD ms);
 
   const std::vector<Box>& boxes() const { return result_.boxes; }
 
  private:
   void answerBox(HWND box);
+  bool drainDebugEvents(DWORD ms);   // false once the game has exited
 
   HANDLE process_ = nullptr;
   DWORD processId_ = 0;
   DWORD startTick_ = 0;
   RunOptions options_;
   GameResult result_;
-  std::vector<HWND> answered_;  // boxes answered that may not have closed yet
+  std::vector<HWND> answered_;
+  bool seenBreakpoint_ = false;  // boxes answered that may not have closed yet
 };
 
 
