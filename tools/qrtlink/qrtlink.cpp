@@ -101,6 +101,10 @@ int dump(const fs::path& file, bool brief) {
   return 0;
 }
 
+std::string counted(size_t n, const char* what) {
+  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 int check(const fs::path& file) {
   using qrt::imgtools::Finding;
   const auto image = imageOf(file);
@@ -116,8 +120,9 @@ int check(const fs::path& file) {
     std::printf("  %s  %s%s%s\n", qrt::imgtools::hex8(f.at).c_str(), fault ? "" : "note: ", who.c_str(), f.text.c_str());
   }
   const size_t faults = result.faults();
-  std::printf("%s: %zu faults, %zu notes; %zu routines, %zu ops, %zu native instructions checked\n", name.c_str(),
-              faults, notes, result.routines, result.ops, result.instructions);
+  std::printf("%s: %s, %s; checked %s, %s, %s\n", name.c_str(), counted(faults, "fault").c_str(),
+              counted(notes, "note").c_str(), counted(result.routines, "routine").c_str(),
+              counted(result.ops, "op").c_str(), counted(result.instructions, "native instruction").c_str());
   if (faults) std::printf("%s: the runtime would stop the game with the internal-error box (QVA0601)\n", name.c_str());
   return faults ? 1 : 0;
 }
