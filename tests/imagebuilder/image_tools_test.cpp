@@ -31,14 +31,14 @@ TEST(ImageTools, DumpShowsRoutinesConstantsCommandsAndDlls) {
   ImageBuilder b;
   b.setSingleInstance(true);
   Routine& m = b.main();
-  Routine& add = b.func({Int, Int}, Int);
-  add.native([&](X86& x) {
-    x.load(EAX, add.param(0));
-    x.addSlot(EAX, add.param(1));
-    x.store(kResultSlot, EAX);
+  Routine& triple = b.func({Int, Int}, Int);  // of its second argument
+  triple.native([&](X86& x) {
+    x.load(ECX, triple.param(1));
+    x.imulImm(ECX, 3);
+    x.store(kResultSlot, ECX);
     x.next();
   });
-  add.ret();
+  triple.ret();
   const int dll = b.exfunc("tunelink.dll", "LoadDLL", Int, {Str, Int});
   const int count = m.slot(), sum = m.slot(), r = m.slot(), joined = m.slot();
   const int japanese = m.constant("\x93\xfa\x96\x7b\x8c\xea");  // cp932
@@ -47,7 +47,7 @@ TEST(ImageTools, DumpShowsRoutinesConstantsCommandsAndDlls) {
     x.next();
   });
   Label loop = m.here();
-  m.call(add, sum, {count, count});
+  m.call(triple, sum, {count, count});
   m.command("ABS", r, {sum});
   m.native([&](X86& x) { x.countDown(count, loop); });
   m.exfuncCall(dll, r, {japanese, count});
@@ -58,12 +58,15 @@ TEST(ImageTools, DumpShowsRoutinesConstantsCommandsAndDlls) {
   const std::string dump = qrt::imgtools::dumpImage(load(file));
   const auto s = [](int slot) { return std::to_string(slot); };
   for (const std::string& expected : std::vector<std::string>{
+           std::string("\"QRT\\x80040048(C) VELMORAK\""),
            std::string("flag byte 0x80: one running copy per executable path"),
            "routine 0: main, descriptor at " + hex8(b.descriptorOffset(0)),
            "slot " + s(japanese) + " = \"日本語\"",
            "call routine 1(slot " + s(count) + ", slot " + s(count) + ") -> slot " + s(sum),
            "ABS(S " + s(sum) + ") -> S " + s(r),
            std::string("dec eax"),
+           std::string(" 6B C9 03 "), std::string("imul ecx, ecx, 3\n"),
+           std::string("mov [ebx+0x20], ecx  ; slot 8"),
            "next op " + hex8(b.offsetOf(loop)),
            "join slot " + s(joined) + " <- slot " + s(japanese) + " + slot " + s(japanese) + "=\"日本語\"",
            std::string("routine 1: FUNC"),

@@ -14,6 +14,7 @@ constexpr unsigned kCodePage932 = 932;
 
 bool isLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool isTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+bool isKana(unsigned char c) { return c >= 0xA1 && c <= 0xDF; }  // half-width, one byte
 
 std::string escaped(std::string_view bytes) {
   std::string out;
@@ -65,7 +66,15 @@ std::string quoted932(std::string_view text, size_t maxChars) {
       ++i;
       continue;
     }
-    const size_t length = isLead(c) && i + 1 < text.size() && isTrail(static_cast<unsigned char>(text[i + 1])) ? 2 : 1;
+    const bool pair = isLead(c) && i + 1 < text.size() && isTrail(static_cast<unsigned char>(text[i + 1]));
+    // The platform's table passes 0x80, 0xA0 and 0xFD..0xFF through as
+    // control or private-use characters; they are no text.
+    if (!pair && !isKana(c)) {
+      out += escaped(text.substr(i, 1));
+      ++i;
+      continue;
+    }
+    const size_t length = pair ? 2 : 1;
     const std::string_view ch = text.substr(i, length);
     const std::string utf8 = utf8Of(ch);
     out += utf8.empty() ? escaped(ch) : utf8;
