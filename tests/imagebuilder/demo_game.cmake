@@ -1,6 +1,7 @@
 # Makes the demo game the way a user would and plays it:
 #   mkdemo demo.img; qrtlink link qrtrun.exe demo.img demo.exe; demo.exe
-# then moves its image onto the runtime again with extract and relink.
+# then moves its image onto the runtime again with extract and relink, and
+# reads the image with qrtlink check and dump.
 # The demo draws for three seconds, saves its screen and ends; a failing
 # command stops it on an error box, so a clean exit 0 with the screenshot
 # means the engine and the graphics did what the image asked.
@@ -19,6 +20,7 @@ function(run expect_ok)
   elseif(NOT expect_ok AND rc EQUAL 0)
     message(FATAL_ERROR "${ARGN}\n=> succeeded, but should have failed\n${out}")
   endif()
+  set(last_output "${out}" PARENT_SCOPE)
   set(last_error "${err}" PARENT_SCOPE)
 endfunction()
 
@@ -35,6 +37,25 @@ run(TRUE "${WORK}/demo.exe")
 if(NOT EXISTS "${WORK}/demo_shot.png")
   message(FATAL_ERROR "the demo ended without its screenshot")
 endif()
+
+# The demo's image reads cleanly: nothing the runtime would refuse, nothing
+# left unread, its cp932 text shown as UTF-8.
+run(TRUE "${QRTLINK}" check demo.exe)
+if(NOT last_output MATCHES ": 0 faults, 0 notes; checked")
+  message(FATAL_ERROR "qrtlink check of the demo:\n${last_output}")
+endif()
+run(TRUE "${QRTLINK}" dump demo.exe)
+foreach(expected "routine 0: main" "slot [0-9]+ = \"日本語の文字も表示できます\"" "G@SETUP\\(S"
+                 "EXFUNC DLLs: 1\n  \"kernel32.dll\" \\(part of Windows\\)")
+  if(NOT last_output MATCHES "${expected}")
+    message(FATAL_ERROR "the demo's dump lacks ${expected}:\n${last_output}")
+  endif()
+endforeach()
+if(last_output MATCHES "refused|not reached|not an instruction|reached outside")
+  message(FATAL_ERROR "the demo's dump does not read cleanly: ${CMAKE_MATCH_0}")
+endif()
+run(TRUE "${QRTLINK}" check-runtime qrtrun.exe)
+run(FALSE "${QRTLINK}" check-runtime demo.exe)
 
 run(TRUE "${QRTLINK}" extract demo.exe extracted.img)
 file(SHA256 "${WORK}/demo.img" made)
