@@ -4,6 +4,8 @@
 // when a format grows; the seeds are kept in the tree.
 //
 //   build-fuzz/make_seeds tests/fuzz/corpus
+//
+// fuzz_image_check/demo.qim is the demo game's image, as mkdemo writes it.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -25,9 +27,11 @@ void put(const std::string& target, const std::string& name, const Bytes& bytes)
   qrt::img::writeFile(root / target / name, bytes);
 }
 
-// The fuzz target reads from the image base: the header is left off.
-Bytes imageOf(qrt::img::ImageBuilder& b) {
+// The descriptor target reads from the image base, without the header; the
+// checker reads whole files.
+Bytes imageOf(qrt::img::ImageBuilder& b, const std::string& name) {
   Bytes file = b.build();
+  put("fuzz_image_check", name, file);
   return Bytes(file.begin() + qrt::img::kHeaderSize, file.end());
 }
 
@@ -39,7 +43,7 @@ void images() {
     int s = m.slot();
     m.store(s, m.constant("hello"));
     m.end();
-    put("fuzz_routines", "constants.img", imageOf(b));
+    put("fuzz_routines", "constants.img", imageOf(b, "constants.qim"));
   }
   {
     ImageBuilder b;
@@ -53,7 +57,7 @@ void images() {
     m.exfuncCall(ex, r, {a, c});
     m.command("G@SETUP", 0, {a, c, a, c});
     m.end();
-    put("fuzz_routines", "calls.img", imageOf(b));
+    put("fuzz_routines", "calls.img", imageOf(b, "calls.qim"));
   }
 }
 

@@ -1,0 +1,339 @@
+// image_campaign: runs mutants of the seed games as game executables, each
+// under a debugger and the box watcher, and says how each one ended.
+//
+//   image_campaign --runtime qrtrun.exe --demo demo.qim --folder WORK --out OUT
+//                  [--count N] [--first K] [--step S] [--only K]
+//
+// Mutant K is mutant number K of seed K % the seed count (demo mutants
+// sparser: they run for seconds). Every outcome is one line of OUT/results.tsv:
+//   K  seed  outcome  detail  what-was-changed
+// Outcomes: clean (ended, no box), box-601, box-NNN (another catalogue box),
+// runs-on (still answering messages at the time-out), program-loop (stuck
+// in the program's own native code), program-fault (a fault in the
+// program's native code, which the runtime caught), and the findings: crash
+// (a fault anywhere in the runtime's or the system's code, caught or not,
+// or the process ended by an exception) and hang (stuck outside the
+// program's code). Each finding's image is kept as OUT/findings/K-outcome.qim.
+//
+// Games run in WORK (which holds the demo's files); --step lets two
+// campaigns share the numbers (--first 0 --step 2 and --first 1 --step 2).
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+#include "tests/imagefuzz/mutate.h"
+#include "tests/imagefuzz/seeds.h"
+#include "tools/imagebuilder/image_builder.h"
+
+namespace {
+
+using namespace qrt;
+using imagefuzz::Layout;
+using imagefuzz::Mutant;
+
+struct Seed {
+  std::string name;
+  std::vector<uint8_t> file;
+  Layout layout;
+  int timeoutMs;
+};
+
+enum class Place { Program, Runtime, System, Unknown };
+
+const char* placeName(Place p) {
+  switch (p) {
+    case Place::Program: return "program";
+    case Place::Runtime: return "runtime";
+    case Place::System: return "system";
+    default: return "unknown";
+  }
+}
+
+bool isFault(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// What the debugger saw of one game.
+struct Watch {
+  uint32_t runtimeBase = 0;
+  HANDLE mainThread = nullptr;
+  HANDLE process = nullptr;
+  struct Fault {
+    DWORD code;
+    uint32_t address;
+    Place place;
+    bool firstChance;
+  };
+  std::vector<Fault> faults;
+  std::vector<std::string> debugText;
+
+  Place placeOf(uint32_t address) const {
+    MEMORY_BASIC_INFORMATION m{};
+    if (!VirtualQueryEx(process, reinterpret_cast<void*>(address), &m, sizeof m)) return Place::Unknown;
+    if (m.Type == MEM_IMAGE)
+      return reinterpret_cast<uint32_t>(m.AllocationBase) == runtimeBase ? Place::Runtime : Place::System;
+    // The loader's buffer: private, executable memory holding the image.
+    if (m.Type == MEM_PRIVATE && (m.Protect & (PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_READ))) return Place::Program;
+    return Place::Unknown;
+  }
+
+  bool trace = false;   // every debug event to the standard error (--only)
+
+  void onEvent(const DEBUG_EVENT& e, HANDLE game) {
+    process = game;
+    if (trace) {
+      std::fprintf(stderr, "event %lu thread %lu", e.dwDebugEventCode, e.dwThreadId);
+      if (e.dwDebugEventCode == EXCEPTION_DEBUG_EVENT)
+        std::fprintf(stderr, " exception %08lX at %p first %lu", e.u.Exception.ExceptionRecord.ExceptionCode,
+                     e.u.Exception.ExceptionRecord.ExceptionAddress, e.u.Exception.dwFirstChance);
+      std::fprintf(stderr, "\n");
+    }
+    switch (e.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        runtimeBase = reinterpret_cast<uint32_t>(e.u.CreateProcessInfo.lpBaseOfImage);
+        mainThread = e.u.CreateProcessInfo.hThread;
+        break;
+      case EXCEPTION_DEBUG_EVENT: {
+        const EXCEPTION_RECORD& r = e.u.Exception.ExceptionRecord;
+        if (!isFault(r.ExceptionCode)) break;
+        const auto address = reinterpret_cast<uint32_t>(r.ExceptionAddress);
+        if (faults.size() < 16) faults.push_back({r.ExceptionCode, address, placeOf(address), e.u.Exception.dwFirstChance != 0});
+        break;
+      }
+      case OUTPUT_DEBUG_STRING_EVENT: {
+        const OUTPUT_DEBUG_STRING_INFO& d = e.u.DebugString;
+        const size_t n = std::min<size_t>(d.nDebugStringLength, 400);
+        std::string text;
+        if (d.fUnicode) {
+          std::wstring wide(n, L'\0');
+          SIZE_T got = 0;
+          ReadProcessMemory(game, d.lpDebugStringData, wide.data(), n * 2, &got);
+          for (wchar_t c : wide.substr(0, got / 2)) text += c < 0x80 ? static_cast<char>(c) : '?';
+        } else {
+          text.resize(n);
+          SIZE_T got = 0;
+          ReadProcessMemory(game, d.lpDebugStringData, text.data(), n, &got);
+          text.resize(got);
+        }
+        while (!text.empty() && (text.back() == '\0' || text.back() == '\n')) text.pop_back();
+        if (text.rfind("qrtrun:", 0) == 0 && debugText.size() < 8) debugText.push_back(text);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  // Where the game's main thread is now (it is stopped to look).
+  Place stuckAt(uint32_t& eip) const {
+    eip = 0;
+    if (!mainThread || SuspendThread(mainThread) == static_cast<DWORD>(-1)) return Place::Unknown;
+    CONTEXT c{};
+    c.ContextFlags = CONTEXT_CONTROL;
+    Place p = Place::Unknown;
+    if (GetThreadContext(mainThread, &c)) {
+      eip = c.Eip;
+      p = placeOf(eip);
+    }
+    ResumeThread(mainThread);
+    return p;
+  }
+};
+
+std::string hex(uint32_t v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(v));
+  return text;
+}
+
+struct Outcome {
+  std::string name;     // see the head of the file
+  std::string detail;
+  bool finding() const { return name == "crash" || name == "hang"; }
+};
+
+Outcome runMutant(const std::wstring& exe, int timeoutMs, bool trace) {
+  Watch watch;
+  watch.trace = trace;
+  e2e::RunOptions options;
+  options.timeoutMs = timeoutMs;
+  options.debugEvents = [&](const DEBUG_EVENT& e, HANDLE process) { watch.onEvent(e, process); };
+  e2e::GameRun run(exe, options);
+  if (!run.started()) return {"not-run", "CreateProcess failed"};
+  const DWORD start = GetTickCount();
+  bool timedOut = false, responding = true;
+  Place stuck = Place::Unknown;
+  uint32_t eip = 0;
+  while (run.poll()) {
+    if (GetTickCount() - start > static_cast<DWORD>(timeoutMs)) {
+      timedOut = true;
+      responding = run.responding(1000);
+      if (!responding) stuck = watch.stuckAt(eip);
+      run.kill();
+      break;
+    }
+    run.pause(10);
+  }
+  const test::GameResult r = run.finish();
+
+  for (const Watch::Fault& f : watch.faults) {
+    if (f.place == Place::Program) continue;
+    return {"crash", hex(f.code) + " at " + hex(f.address) + " (" + placeName(f.place) + ")" +
+                         (f.firstChance ? "" : ", not handled") +
+                         (watch.debugText.empty() ? "" : "; " + watch.debugText.front())};
+  }
+  if (timedOut) {
+    if (responding) return {"runs-on", ""};
+    if (stuck == Place::Program) return {"program-loop", "eip " + hex(eip)};
+    return {"hang", std::string("eip ") + hex(eip) + " (" + placeName(stuck) + ")"};
+  }
+  if (r.exitCode >= 0xC0000000u) return {"crash", "exit code " + hex(r.exitCode)};
+  const bool programFault = !watch.faults.empty();
+  if (!r.boxes.empty()) {
+    const int code = r.boxes.front().code;
+    std::string detail = e2e::utf8FromCp932(r.boxes.front().text);
+    for (char& c : detail)
+      if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    if (programFault) detail = hex(watch.faults.front().code) + " in the program's code; " + detail;
+    if (programFault && code == 601) return {"program-fault", detail};
+    return {code ? "box-" + std::to_string(code) : "box-other", detail};
+  }
+  if (programFault) return {"program-fault", "no box"};
+  return {"clean", r.exitCode ? "exit " + std::to_string(r.exitCode) : ""};
+}
+
+std::wstring argPath(const wchar_t* arg) {
+  std::wstring path = arg;
+  if (!path.empty() && path[0] == L'/') {
+    std::string narrow(path.begin(), path.end());
+    return e2e::hostFile(narrow);
+  }
+  return path;
+}
+
+std::vector<uint8_t> readWide(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  std::vector<uint8_t> bytes(GetFileSize(f, nullptr));
+  DWORD got = 0;
+  ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(f);
+  bytes.resize(got);
+  return bytes;
+}
+
+bool writeWide(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  const bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
+  CloseHandle(f);
+  return ok;
+}
+
+int usage() {
+  std::fputs("usage: image_campaign --runtime EXE --demo IMAGE --folder WORK --out OUT [--count N] [--first K]"
+             " [--step S] [--only K]\n",
+             stderr);
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::map<std::wstring, std::wstring> args;
+  for (int i = 1; i + 1 < argc; i += 2) args[argv[i]] = argv[i + 1];
+  if (!args.count(L"--runtime") || !args.count(L"--demo") || !args.count(L"--folder") || !args.count(L"--out"))
+    return usage();
+  const std::vector<uint8_t> runtime = readWide(argPath(args[L"--runtime"].c_str()));
+  const std::wstring folder = argPath(args[L"--folder"].c_str()), out = argPath(args[L"--out"].c_str());
+  const long long count = args.count(L"--count") ? _wtoi64(args[L"--count"].c_str()) : 10000;
+  long long first = args.count(L"--first") ? _wtoi64(args[L"--first"].c_str()) : 0;
+  const long long step = args.count(L"--step") ? std::max(1ll, _wtoi64(args[L"--step"].c_str())) : 1;
+  long long last = first + count;
+  if (args.count(L"--only")) {
+    first = _wtoi64(args[L"--only"].c_str());
+    last = first + 1;
+  }
+
+  std::vector<Seed> seeds;
+  for (imagefuzz::Seed& s : imagefuzz::builtSeeds()) seeds.push_back({s.name, std::move(s.file), {}, 4000});
+  seeds.push_back({"demo", readWide(argPath(args[L"--demo"].c_str())), {}, 8000});
+  for (Seed& s : seeds) {
+    s.layout = imagefuzz::layoutOf(s.file);
+    if (s.file.empty() || s.layout.editable.empty()) {
+      std::fprintf(stderr, "image_campaign: seed %s has no image\n", s.name.c_str());
+      return 1;
+    }
+  }
+  if (runtime.empty()) {
+    std::fputs("image_campaign: no runtime\n", stderr);
+    return 1;
+  }
+  CreateDirectoryW(out.c_str(), nullptr);
+  CreateDirectoryW((out + L"\\findings").c_str(), nullptr);
+  FILE* log = _wfopen((out + L"\\results.tsv").c_str(), L"ab");
+  if (!log) return 1;
+
+  const std::wstring exe = folder + L"\\mutant.exe";
+  // Every seed as it is must run cleanly, or its mutants say nothing.
+  for (const Seed& seed : seeds) {
+    std::vector<uint8_t> game = runtime;
+    game.insert(game.end(), seed.file.begin() + seed.layout.header, seed.file.end());
+    const Outcome o = writeWide(exe, game) ? runMutant(exe, seed.timeoutMs, false) : Outcome{"not-run", ""};
+    if (o.name != "clean") {
+      std::fprintf(stderr, "image_campaign: seed %s does not run cleanly: %s %s\n", seed.name.c_str(), o.name.c_str(),
+                   o.detail.c_str());
+      return 1;
+    }
+  }
+  std::map<std::string, long long> totals;
+  for (long long k = first; k < last; k += step) {
+    // Nineteen of twenty mutants from the small seeds, one from the demo.
+    const size_t small = seeds.size() - 1;
+    const Seed& seed = k % 20 == 19 ? seeds.back() : seeds[static_cast<size_t>(k) % small];
+    const Mutant m = imagefuzz::mutate(seed.file, seed.layout, static_cast<uint64_t>(k));
+    Outcome o;
+    std::vector<uint8_t> game = runtime;
+    game.insert(game.end(), m.file.begin() + seed.layout.header, m.file.end());
+    if (!writeWide(exe, game)) {
+      o = {"not-run", "cannot write the executable"};
+    } else {
+      o = runMutant(exe, seed.timeoutMs, last - first == 1);
+    }
+    ++totals[o.name];
+    std::fprintf(log, "%lld\t%s\t%s\t%s\t%s\n", k, seed.name.c_str(), o.name.c_str(), o.detail.c_str(), m.what.c_str());
+    std::fflush(log);
+    if (o.finding()) {
+      std::vector<uint8_t> image(m.file.begin() + seed.layout.header, m.file.end());
+      writeWide(out + L"\\findings\\" + std::to_wstring(k) + L"-" + std::wstring(o.name.begin(), o.name.end()) + L".qim",
+                image);
+    }
+    if (last - first == 1) std::printf("%lld %s %s %s\n", k, o.name.c_str(), o.detail.c_str(), m.what.c_str());
+  }
+  std::fclose(log);
+  for (const auto& [name, n] : totals) std::printf("%s %lld\n", name.c_str(), n);
+  return 0;
+}
