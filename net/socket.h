@@ -1,0 +1,68 @@
+// Non-blocking TCP sockets as the network commands use them: every call
+// returns at once, and "not yet" is an answer of its own, never an error.
+#pragma once
+#include <winsock2.h>
+
+#include <cstdint>
+#include <utility>
+
+#include "net/wire.h"
+
+namespace qrt {
+
+// Owns one socket and closes it once.
+class Socket {
+ public:
+  Socket() = default;
+  explicit Socket(SOCKET s) : s_(s) {}
+  ~Socket() { close(); }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  Socket(Socket&& other) noexcept : s_(std::exchange(other.s_, INVALID_SOCKET)) {}
+  Socket& operator=(Socket&& other) noexcept {
+    if (this != &other) {
+      close();
+      s_ = std::exchange(other.s_, INVALID_SOCKET);
+    }
+    return *this;
+  }
+
+  bool valid() const { return s_ != INVALID_SOCKET; }
+  SOCKET get() const { return s_; }
+  void close();
+
+  // A new IPv4 TCP socket that never blocks; invalid when none can be had.
+  static Socket stream();
+  bool makeNonBlocking();
+
+ private:
+  SOCKET s_ = INVALID_SOCKET;
+};
+
+// What one send or receive did.
+enum class Io { kDone, kNotYet, kClosed, kFailed };
+struct IoResult {
+  Io status;
+  uint32_t bytes;   // moved, when kDone
+};
+IoResult sendSome(const Socket& s, const uint8_t* bytes, uint32_t count);
+IoResult receiveSome(const Socket& s, uint8_t* bytes, uint32_t count);
+
+// Whether a connection being made has been made: kDone, kNotYet, or
+// kFailed (refused, unreachable, or the poll itself failed).
+Io connectionMade(const Socket& s);
+
+// The hello block as it arrives, possibly in pieces.
+struct HelloBlock {
+  uint8_t bytes[wire::kHelloSize] = {};
+  uint32_t got = 0;
+};
+// Reads what is missing of a peer's hello: kDone once all of it is in and
+// it carries the token, kNotYet while it is incomplete, kFailed for a
+// wrong block, a closed connection or an error.
+Io readHello(const Socket& s, HelloBlock& hello, const wire::Token& token);
+// Sends this side's hello in one piece; kNotYet when the socket cannot
+// take it now.
+Io sendHello(const Socket& s, const wire::Token& token);
+
+}  // namespace qrt
