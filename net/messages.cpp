@@ -92,18 +92,19 @@ int32_t cmdPRecv(Call& c) {
     u->inbox.start();
     u->stamp = clockMs();
   }
+  // What came with an earlier receive may hold the whole next message.
+  wire::Inbox::Step step = u->inbox.received(0, u->token);
   bool arrived = false;
-  for (;;) {
+  while (step == wire::Inbox::Step::kMore) {
     const IoResult r = receiveSome(u->socket, u->inbox.room(), u->inbox.roomBytes());
     if (r.status == Io::kNotYet) return arrived || !timedOut(u->stamp) ? 0 : connectionLost(*u);
     // A peer that has gone (or fails) never completes the message.
     if (r.status != Io::kDone) return connectionLost(*u);
-    switch (u->inbox.received(r.bytes, u->token)) {
-      case wire::Inbox::Step::kBroken: return connectionLost(*u);
-      case wire::Inbox::Step::kComplete: return static_cast<int32_t>(u->inbox.length());
-      case wire::Inbox::Step::kMore: arrived = true; break;
-    }
+    step = u->inbox.received(r.bytes, u->token);
+    arrived = true;
   }
+  if (step == wire::Inbox::Step::kBroken) return connectionLost(*u);
+  return static_cast<int32_t>(u->inbox.length());
 }
 
 }  // namespace qrt

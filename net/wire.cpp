@@ -20,11 +20,35 @@ void writeWord(uint8_t* p, uint32_t v) {
   p[3] = static_cast<uint8_t>(v >> 24);
 }
 
+// Counts a word at a time: long strings have few zeros, and most words
+// have none.
+uint32_t zeroBytes(const uint8_t* bytes, uint32_t length) {
+  uint32_t zeros = 0, i = 0;
+  for (; i + 4 <= length; i += 4) {
+    uint32_t w;
+    std::memcpy(&w, bytes + i, sizeof w);
+    if (((w - 0x01010101u) & ~w & 0x80808080u) == 0) continue;
+    zeros += (w & 0xFFu) == 0;
+    zeros += (w & 0xFF00u) == 0;
+    zeros += (w & 0xFF0000u) == 0;
+    zeros += (w & 0xFF000000u) == 0;
+  }
+  for (; i < length; ++i) zeros += bytes[i] == 0;
+  return zeros;
+}
+
 }  // namespace
 
 void mask(uint8_t* bytes, size_t length, const Token& token) {
+  uint64_t key;
+  std::memcpy(&key, token.data(), sizeof key);
   const size_t whole = length & ~size_t{7};
-  for (size_t i = 0; i < whole; ++i) bytes[i] ^= token[i & 7];
+  for (size_t i = 0; i < whole; i += 8) {
+    uint64_t group;
+    std::memcpy(&group, bytes + i, sizeof group);
+    group ^= key;
+    std::memcpy(bytes + i, &group, sizeof group);
+  }
   const size_t tail = (length - whole + 1) / 2;
   for (size_t j = 0; j < tail; ++j) bytes[whole + j] ^= token[j];
 }
@@ -50,9 +74,7 @@ bool wellFormed(const uint8_t* message, uint32_t length) {
   const uint32_t areaBytes = length - kHeaderSize - 4 * ints;
   if (strings == 0) return areaBytes == 0;
   if (areaBytes == 0 || area[areaBytes - 1] != 0) return false;
-  uint32_t zeros = 0;
-  for (uint32_t i = 0; i < areaBytes; ++i) zeros += area[i] == 0;
-  return zeros == strings;
+  return zeroBytes(area, areaBytes) == strings;
 }
 
 int32_t Outbox::pushInt(int32_t value) {
@@ -85,22 +107,34 @@ void Outbox::seal(const Token& token) {
 }
 
 void Inbox::start() {
+  if (complete_ && length_ > 0) {
+    have_ -= length_;
+    std::memmove(bytes_, bytes_ + length_, have_);
+  }
   complete_ = false;
-  got_ = length_ = ints_ = strings_ = 0;
+  length_ = ints_ = strings_ = 0;
   intsPopped_ = stringsPopped_ = nextString_ = 0;
 }
 
 Inbox::Step Inbox::received(uint32_t count, const Token& token) {
   if (complete_) return Step::kComplete;
-  got_ += count < roomBytes() ? count : roomBytes();
-  if (got_ < 4) return Step::kMore;
-  if (got_ == 4) {
+  have_ += count < roomBytes() ? count : roomBytes();
+  if (have_ < 4) return Step::kMore;
+  if (length_ == 0) {
     length_ = readWord(bytes_);
-    if (length_ < kHeaderSize || length_ > kMaxMessage) return Step::kBroken;
+    if (length_ < kHeaderSize || length_ > kMaxMessage) {
+      length_ = 0;
+      have_ = 0;
+      return Step::kBroken;
+    }
   }
-  if (got_ < length_) return Step::kMore;
+  if (have_ < length_) return Step::kMore;
   mask(bytes_ + 4, length_ - 4, token);
-  if (!wellFormed(bytes_, length_)) return Step::kBroken;
+  if (!wellFormed(bytes_, length_)) {
+    length_ = 0;
+    have_ = 0;
+    return Step::kBroken;
+  }
   ints_ = readWord(bytes_ + 4);
   strings_ = readWord(bytes_ + 8);
   nextString_ = kHeaderSize + 4 * ints_;

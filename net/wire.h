@@ -64,20 +64,21 @@ class Outbox {
   uint8_t frame_[kMaxMessage];
 };
 
-// The receiving side: one message at a time, read into a buffer of the
-// largest legal size. A length field out of range or a body that does not
-// hold what its header says breaks the stream: nothing after it can be
+// The receiving side: one message at a time, out of a buffer that also
+// keeps what has arrived of the messages after it, so that one receive can
+// take all that is there. A length field out of range or a body that does
+// not hold what its header says breaks the stream: nothing after it can be
 // trusted to start where a message starts.
 class Inbox {
  public:
   enum class Step { kMore, kComplete, kBroken };
 
-  // Forgets the current message (popped or not) and waits for the next.
+  // Forgets the current message (popped or not) and waits for the next,
+  // which may already be here: call received(0) to look.
   void start();
-  // Where the next bytes go and how many may come: the rest of the length
-  // field, then the rest of the message; never past either.
-  uint8_t* room() { return bytes_ + got_; }
-  uint32_t roomBytes() const { return (got_ < 4 ? 4 : length_) - got_; }
+  // Where the next received bytes go and how many fit.
+  uint8_t* room() { return bytes_ + have_; }
+  uint32_t roomBytes() const { return kBufferSize - have_; }
   Step received(uint32_t count, const Token& token);
 
   bool complete() const { return complete_; }
@@ -89,11 +90,16 @@ class Inbox {
   bool popText(std::string_view& text);
 
  private:
+  // The largest message and as much again of those after it: there is
+  // always room for the rest of the current one.
+  static constexpr uint32_t kBufferSize = 2 * kMaxMessage;
+
   bool complete_ = true;   // nothing half-read at first: P@RECV starts afresh
-  uint32_t got_ = 0, length_ = 0;
+  uint32_t have_ = 0;      // bytes held, from the current message's start
+  uint32_t length_ = 0;    // the current message's L; 0 while it is unknown
   uint32_t ints_ = 0, strings_ = 0;
   uint32_t intsPopped_ = 0, stringsPopped_ = 0, nextString_ = 0;
-  uint8_t bytes_[kMaxMessage];
+  uint8_t bytes_[kBufferSize];
 };
 
 }  // namespace qrt::wire
