@@ -38,7 +38,7 @@ bool acceptWaiting(NetworkServer& s) {
       if (error == WSAECONNRESET) continue;
       return false;
     }
-    if (!peer.makeNonBlocking()) continue;
+    if (!peer.prepare()) continue;
     s.pending.push_back({std::move(peer), {}, clockMs()});
   }
   return true;

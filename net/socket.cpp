@@ -19,11 +19,15 @@ void Socket::close() {
 
 Socket Socket::stream() {
   Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (s.valid() && !s.makeNonBlocking()) s.close();
+  if (s.valid() && !s.prepare()) s.close();
   return s;
 }
 
-bool Socket::makeNonBlocking() {
+// Games send small messages every frame: the platform must not hold one
+// back until the one before it has been acknowledged.
+bool Socket::prepare() {
+  BOOL noDelay = TRUE;
+  setsockopt(s_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
   u_long on = 1;
   return ioctlsocket(s_, FIONBIO, &on) == 0;
 }

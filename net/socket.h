@@ -31,9 +31,10 @@ class Socket {
   SOCKET get() const { return s_; }
   void close();
 
-  // A new IPv4 TCP socket that never blocks; invalid when none can be had.
+  // A new IPv4 TCP socket, prepared; invalid when none can be had.
   static Socket stream();
-  bool makeNonBlocking();
+  // Never blocks, and sends each message as soon as it is given.
+  bool prepare();
 
  private:
   SOCKET s_ = INVALID_SOCKET;
