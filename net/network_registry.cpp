@@ -1,8 +1,7 @@
 // The network family's record: made empty at start-up, Winsock started by
-// the first server or user, everything closed at shutdown.
+// the first server or user, everything closed at shutdown (the record's
+// destructor).
 #include "net/registry.h"
-
-#include <new>
 
 #include "base/clock.h"
 #include "engine/call.h"
@@ -12,20 +11,7 @@
 
 namespace qrt {
 
-namespace {
-
-NetworkRegistry* g_network = nullptr;
-
-void createNetwork() {
-  if (!g_network) g_network = new (std::nothrow) NetworkRegistry();
-}
-
-void releaseNetwork() {
-  delete g_network;
-  g_network = nullptr;
-}
-
-}  // namespace
+using NetworkRecord = PlainRecord<NetworkRegistry>;
 
 NetworkRegistry::~NetworkRegistry() {
   users.releaseAll();
@@ -35,17 +21,23 @@ NetworkRegistry::~NetworkRegistry() {
   if (winsockStarted) WSACleanup();
 }
 
-NetworkRegistry* networkRegistry() { return g_network; }
+NetworkRegistry* networkRegistry() { return NetworkRecord::current; }
 
-bool startWinsock(Call& c, NetworkRegistry& r) {
-  if (r.winsockStarted) return true;
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    c.fail(630);
-    return false;
+NetworkRegistry* registryWithWinsock(Call& c) {
+  NetworkRegistry* r = NetworkRecord::current;
+  if (!r) {
+    c.fail(620);
+    return nullptr;
   }
-  r.winsockStarted = true;
-  return true;
+  if (!r->winsockStarted) {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+      c.fail(630);
+      return nullptr;
+    }
+    r->winsockStarted = true;
+  }
+  return r;
 }
 
 wire::Token connectionToken(const char* keyText) {
@@ -54,10 +46,24 @@ wire::Token connectionToken(const char* keyText) {
   return t;
 }
 
-NetworkUser* userArgument(Call& c, int n) { return g_network ? g_network->users.find(c.handle(n)) : nullptr; }
+NetworkUser* userArgument(Call& c, int n) {
+  NetworkRegistry* r = NetworkRecord::current;
+  return r ? r->users.find(c.handle(n)) : nullptr;
+}
 
 NetworkServer* serverArgument(Call& c, int n) {
-  return g_network ? g_network->servers.find(c.handle(n)) : nullptr;
+  NetworkRegistry* r = NetworkRecord::current;
+  return r ? r->servers.find(c.handle(n)) : nullptr;
+}
+
+NetworkUser* addUser(NetworkRegistry& r, Socket socket, const wire::Token& token, Link state) {
+  NetworkUser* u = r.users.make();
+  if (!u) return nullptr;
+  u->socket = std::move(socket);
+  u->token = token;
+  u->state = state;
+  u->stamp = clockMs();
+  return u;
 }
 
 bool timedOut(uint32_t stamp) { return clockMs() - stamp > kTimeoutMs; }
@@ -65,7 +71,7 @@ bool timedOut(uint32_t stamp) { return clockMs() - stamp > kTimeoutMs; }
 // Users accepted through a server outlive it; the connections it still
 // had in their handshake go with it, since no script holds them.
 int32_t cmdPClose(Call& c) {
-  NetworkRegistry* r = g_network;
+  NetworkRegistry* r = NetworkRecord::current;
   if (NetworkUser* u = userArgument(c, 0)) {
     r->users.release(u);
     return kDone;
@@ -100,6 +106,8 @@ std::span<const CommandBinding> networkCommands() {
   return kBindings;
 }
 
-Family networkFamily() { return {"network", createNetwork, releaseNetwork, nullptr, nullptr, networkCommands()}; }
+Family networkFamily() {
+  return {"network", NetworkRecord::create, NetworkRecord::release, nullptr, nullptr, networkCommands()};
+}
 
 }  // namespace qrt

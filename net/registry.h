@@ -6,10 +6,10 @@
 #include <wininet.h>
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "base/registry.h"
+#include "base/win_handle.h"
 #include "net/network.h"
 #include "net/socket.h"
 #include "net/wire.h"
@@ -58,28 +58,10 @@ struct NetworkServer : HandleRecord {
   std::vector<PendingPeer> pending;   // oldest first
 };
 
+inline HINTERNET noInternetHandle() { return nullptr; }
+inline void closeInternetHandle(HINTERNET h) { InternetCloseHandle(h); }
 // A handle of WinINet, closed once.
-class InternetHandle {
- public:
-  InternetHandle() = default;
-  explicit InternetHandle(HINTERNET h) : h_(h) {}
-  ~InternetHandle() { reset(); }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  InternetHandle(InternetHandle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
-  InternetHandle& operator=(InternetHandle&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.h_, nullptr));
-    return *this;
-  }
-  HINTERNET get() const { return h_; }
-  void reset(HINTERNET h = nullptr) {
-    if (h_) InternetCloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HINTERNET h_ = nullptr;
-};
+using InternetHandle = PlatformHandle<HINTERNET, noInternetHandle, closeInternetHandle>;
 
 struct Download : HandleRecord {
   InternetHandle request;
@@ -99,8 +81,9 @@ struct NetworkRegistry {
   HandleRegistry<NetworkUser, kind::kNetworkUser> users;
 };
 
-// Winsock 2.2, started once for the record's life; false after box 630.
-bool startWinsock(Call& c, NetworkRegistry& r);
+// The record, with Winsock 2.2 started (once for the record's life);
+// nullptr after box 620 (no record) or 630 (no Winsock).
+NetworkRegistry* registryWithWinsock(Call& c);
 
 // The connection token of a key text: the block cipher's decryption of
 // eight zero bytes under the key (an unset key counts as empty).
@@ -109,6 +92,10 @@ wire::Token connectionToken(const char* keyText);
 // The live record named by argument n, or nullptr.
 NetworkUser* userArgument(Call& c, int n);
 NetworkServer* serverArgument(Call& c, int n);
+
+// A new user on the socket, its time stamp now; nullptr when there is no
+// memory for it.
+NetworkUser* addUser(NetworkRegistry& r, Socket socket, const wire::Token& token, Link state);
 
 // Closes the user's connection for good; the record stays, answering -1.
 inline int32_t connectionLost(NetworkUser& u) {

@@ -47,9 +47,8 @@ bool acceptWaiting(NetworkServer& s) {
 }  // namespace
 
 int32_t cmdPSrvMake(Call& c) {
-  NetworkRegistry* r = networkRegistry();
-  if (!r) return c.fail(620, kNetStop);
-  if (!startWinsock(c, *r)) return kNetStop;
+  NetworkRegistry* r = registryWithWinsock(c);
+  if (!r) return kNetStop;
   const int32_t port = c.i(0), flag = c.i(2);
   if (!validPort(port)) return c.fail(660, kNetStop);
   const wire::Token token = connectionToken(c.s(1));
@@ -80,12 +79,8 @@ int32_t cmdPSrvGetUser(Call& c) {
     const Io hello = readHello(peer.socket, peer.hello, s->token);
     if (hello == Io::kNotYet && !timedOut(peer.since)) continue;
     if (hello == Io::kDone && sendHello(peer.socket, s->token) == Io::kDone) {
-      NetworkUser* u = networkRegistry()->users.make();
+      NetworkUser* u = addUser(*networkRegistry(), std::move(peer.socket), s->token, Link::kEstablished);
       if (!u) return c.fail(620, kNetStop);
-      u->socket = std::move(peer.socket);
-      u->token = s->token;
-      u->state = Link::kEstablished;
-      u->stamp = clockMs();
       s->pending.erase(s->pending.begin() + static_cast<ptrdiff_t>(k));
       return Call::handleResult(u->handle);
     }

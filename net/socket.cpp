@@ -12,11 +12,6 @@ int clampedCount(uint32_t count) { return count > INT_MAX ? INT_MAX : static_cas
 
 }  // namespace
 
-void Socket::close() {
-  if (s_ != INVALID_SOCKET) closesocket(s_);
-  s_ = INVALID_SOCKET;
-}
-
 Socket Socket::stream() {
   Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   if (s.valid() && !s.prepare()) s.close();
@@ -27,9 +22,9 @@ Socket Socket::stream() {
 // back until the one before it has been acknowledged.
 bool Socket::prepare() {
   BOOL noDelay = TRUE;
-  setsockopt(s_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+  setsockopt(get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
   u_long on = 1;
-  return ioctlsocket(s_, FIONBIO, &on) == 0;
+  return ioctlsocket(get(), FIONBIO, &on) == 0;
 }
 
 IoResult sendSome(const Socket& s, const uint8_t* bytes, uint32_t count) {

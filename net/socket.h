@@ -4,40 +4,27 @@
 #include <winsock2.h>
 
 #include <cstdint>
-#include <utility>
 
+#include "base/win_handle.h"
 #include "net/wire.h"
 
 namespace qrt {
 
-// Owns one socket and closes it once.
-class Socket {
- public:
-  Socket() = default;
-  explicit Socket(SOCKET s) : s_(s) {}
-  ~Socket() { close(); }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  Socket(Socket&& other) noexcept : s_(std::exchange(other.s_, INVALID_SOCKET)) {}
-  Socket& operator=(Socket&& other) noexcept {
-    if (this != &other) {
-      close();
-      s_ = std::exchange(other.s_, INVALID_SOCKET);
-    }
-    return *this;
-  }
+inline SOCKET noSocket() { return INVALID_SOCKET; }
+inline void closeSocket(SOCKET s) { closesocket(s); }
 
-  bool valid() const { return s_ != INVALID_SOCKET; }
-  SOCKET get() const { return s_; }
-  void close();
+// Owns one socket and closes it once.
+class Socket : public PlatformHandle<SOCKET, noSocket, closeSocket> {
+ public:
+  using PlatformHandle::PlatformHandle;
+
+  bool valid() const { return static_cast<bool>(*this); }
+  void close() { reset(); }
 
   // A new IPv4 TCP socket, prepared; invalid when none can be had.
   static Socket stream();
   // Never blocks, and sends each message as soon as it is given.
   bool prepare();
-
- private:
-  SOCKET s_ = INVALID_SOCKET;
 };
 
 // What one send or receive did.

@@ -3,7 +3,6 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "base/clock.h"
 #include "base/cp932.h"
 #include "engine/call.h"
 #include "net/commands.h"
@@ -70,9 +69,8 @@ int32_t answerRead(NetworkUser& u) {
 }  // namespace
 
 int32_t cmdPUserMake(Call& c) {
-  NetworkRegistry* r = networkRegistry();
-  if (!r) return c.fail(620, kNetStop);
-  if (!startWinsock(c, *r)) return kNetStop;
+  NetworkRegistry* r = registryWithWinsock(c);
+  if (!r) return kNetStop;
   if (c.unset(0)) return c.fail(660, kNetStop);
   in_addr host;
   if (!resolve(c.s(0), host)) return 0;
@@ -81,13 +79,9 @@ int32_t cmdPUserMake(Call& c) {
   const wire::Token token = connectionToken(c.s(2));
   Socket s = connectTo(host, port);
   if (!s.valid()) return 0;
-  NetworkUser* u = r->users.make();
+  NetworkUser* u = addUser(*r, std::move(s), token, Link::kConnecting);
   if (!u) return c.fail(620, kNetStop);
-  u->socket = std::move(s);
-  u->token = token;
   u->reserved = flag;
-  u->state = Link::kConnecting;
-  u->stamp = clockMs();
   return Call::handleResult(u->handle);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/harness.h"
+#include "tests/net/example_message.h"
 #include "tests/net/loopback.h"
 #include "tests/support/script.h"
 
@@ -45,10 +46,7 @@ TEST(Games, AGameExecutableHostsAndAGameInThisProcessJoins) {
   const int u = s.call("P@USERMAKE", {s.text("127.0.0.1"), s.integer(port), s.text("e2e"), s.integer(0)});
   const int state = s.slot(), back = s.slot();
   await(s, "P@USERGETSTATE", state, u);
-  s.run("P@PUSHINT", {u, s.integer(1)});
-  s.run("P@PUSHINT", {u, s.integer(-2)});
-  s.run("P@PUSHSTR", {u, s.text("ab")});
-  s.run("P@PUSHSTR", {u, s.text("")});
+  pushExample(s, u);
   s.run("P@SEND", {u});
   await(s, "P@RECV", back, u);
   const int ints = s.call("P@RECVINT", {u});

@@ -6,6 +6,7 @@
 
 #include "base/clock.h"
 #include "net/registry.h"
+#include "tests/net/example_message.h"
 #include "tests/net/loopback.h"
 #include "tests/support/script.h"
 
@@ -51,10 +52,7 @@ TEST(Users, AServerAndAClientInOneGameExchangeMessagesUpToTheLargest) {
   const int sent = s.call("P@SEND", {cli});
   const int got = s.slot();
   awaitResult(s, "P@RECV", got, {acc});
-  const int ints = s.call("P@RECVINT", {acc}), strings = s.call("P@RECVSTR", {acc});
-  const int pop1 = s.call("P@POPINT", {acc}), pop2 = s.call("P@POPINT", {acc}), pop3 = s.call("P@POPINT", {acc});
-  const int text1 = s.callText("P@POPSTR", {acc}), text2 = s.callText("P@POPSTR", {acc});
-  const int text3 = s.call("P@POPSTR", {acc});
+  const ExampleTaken taken = takeExample(s, acc);
   s.run("P@PUSHINT", {acc, s.integer(99)});
   s.run("P@SEND", {acc});
   const int answer = s.slot();
@@ -104,14 +102,7 @@ TEST(Users, AServerAndAClientInOneGameExchangeMessagesUpToTheLargest) {
   EXPECT_EQ(game.integer(free4), 32756);
   EXPECT_EQ(game.integer(sent), 0);
   EXPECT_EQ(game.integer(got), 24);
-  EXPECT_EQ(game.integer(ints), 2);
-  EXPECT_EQ(game.integer(strings), 2);
-  EXPECT_EQ(game.integer(pop1), 1);
-  EXPECT_EQ(game.integer(pop2), -2);
-  EXPECT_EQ(game.integer(pop3), 0);
-  EXPECT_EQ(game.text(text1), "ab");
-  EXPECT_EQ(game.text(text2), "");
-  EXPECT_EQ(game.slot(text3), 0u);
+  expectExample(game, taken);
   EXPECT_EQ(game.integer(answer), 16);
   EXPECT_EQ(game.integer(answered), 99);
   EXPECT_EQ(game.integer(lastFree), 0);
