@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/net/loopback.h"
 #include "tests/support/script.h"
@@ -114,21 +116,45 @@ Timings transfer(int count, uint32_t length, bool answer) {
   return {engine, now() - start};
 }
 
+// The machine's speed changes under other work: engine and plain runs
+// alternate, and each side keeps its best.
+constexpr int kRepeats = 3;
+Timings best(const std::function<Timings()>& run) {
+  Timings b = run();
+  for (int k = 1; k < kRepeats; ++k) {
+    const Timings t = run();
+    b = {std::min(b.engine, t.engine), std::min(b.plain, t.plain)};
+  }
+  return b;
+}
+
 void roundTrips() {
-  const Timings t = transfer(kRoundTrips, 1024, true);
+  const Timings t = best([] { return transfer(kRoundTrips, 1024, true); });
   row("round trips of a 1 KB message", kRoundTrips / t.engine, kRoundTrips / t.plain, "/s  ");
 }
 
 void bigMessages() {
-  const Timings t = transfer(kBigMessages, qrt::wire::kMaxMessage, false);
+  const Timings t = best([] { return transfer(kBigMessages, qrt::wire::kMaxMessage, false); });
   const double mb = kBigMessages * static_cast<double>(qrt::wire::kMaxMessage) / 1e6;
   row("32 KB messages one way", mb / t.engine, mb / t.plain, "MB/s");
 }
 
+// The plain fetch: open, read in pieces, close; the bytes read.
+uint32_t plainFetch(const std::string& url) {
+  HINTERNET internet = InternetOpenW(L"bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  HINTERNET request = InternetOpenUrlA(internet, url.c_str(), nullptr, 0,
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  std::string buffer(kPiece, 0);
+  uint32_t read = 0;
+  for (DWORD n = 1; n > 0 && InternetReadFile(request, buffer.data(), kPiece, &n);) read += n;
+  InternetCloseHandle(request);
+  InternetCloseHandle(internet);
+  return read;
+}
+
 void download() {
-  HttpServer server([](const std::string&) {
-    return HttpServer::Response{HttpServer::response(200, std::string(kBody, 'h'))};
-  });
+  const std::string response = HttpServer::response(200, std::string(kBody, 'h'));
+  HttpServer server([&](const std::string&) { return HttpServer::Response{response}; });
   const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/big";
   Script s;
   const int h = s.call("P@INETOPEN", {s.text(url)});
@@ -149,26 +175,24 @@ void download() {
     });
   });
   s.run("P@INETCLOSE", {h});
-  double engine;
-  {
-    Game game(s);
+  const std::vector<uint8_t> image = s.finish();
+  plainFetch(url);   // WinINet's first use in the process is paid by neither side
+  const Timings t = best([&] {
+    Timings r;
+    {
+      Program game(image);
+      const double start = now();
+      game.runToEnd();
+      r.engine = now() - start;
+      if (static_cast<uint32_t>(game.slot(total)) != kBody) std::printf("the game read %u bytes\n", game.slot(total));
+    }
     const double start = now();
-    game.runToEnd();
-    engine = now() - start;
-    if (static_cast<uint32_t>(game.integer(total)) != kBody) std::printf("the game read %d bytes\n", game.integer(total));
-  }
-  const double start = now();
-  HINTERNET internet = InternetOpenW(L"bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  HINTERNET request = InternetOpenUrlA(internet, url.c_str(), nullptr, 0,
-                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
-  std::string buffer(kPiece, 0);
-  uint32_t read = 0;
-  for (DWORD n = 1; n > 0 && InternetReadFile(request, buffer.data(), kPiece, &n);) read += n;
-  InternetCloseHandle(request);
-  InternetCloseHandle(internet);
-  const double plain = now() - start;
-  if (read != kBody) std::printf("the plain loop read %u bytes\n", read);
-  row("10 MB body in 64 KB pieces", kBody / 1e6 / engine, kBody / 1e6 / plain, "MB/s");
+    const uint32_t read = plainFetch(url);
+    r.plain = now() - start;
+    if (read != kBody) std::printf("the plain loop read %u bytes\n", read);
+    return r;
+  });
+  row("10 MB body in 64 KB pieces", kBody / 1e6 / t.engine, kBody / 1e6 / t.plain, "MB/s");
 }
 
 }  // namespace
