@@ -4,26 +4,21 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/harness.h"
-#include "tests/net/example_message.h"
 #include "tests/net/loopback.h"
-#include "tests/support/script.h"
+#include "tests/net/net_games.h"
 
 namespace qrt::test {
 namespace {
 
-void await(Script& s, const char* command, int into, int handle) {
-  s.loopUntil(1000000, into, [&] {
-    s.callInto(command, into, {handle});
-    s.wait();
-  });
-}
+// Frames are spent fast: a game waits here for the other process.
+constexpr int kFrames = 1000000;
 
 std::vector<uint8_t> hostImage(int port) {
   Script s;
   const int srv = s.call("P@SRVMAKE", {s.integer(port), s.text("e2e"), s.integer(0)});
   const int u = s.slot(), got = s.slot(), gone = s.slot();
-  await(s, "P@SRVGETUSER", u, srv);
-  await(s, "P@RECV", got, u);
+  await(s, "P@SRVGETUSER", u, {srv}, kFrames);
+  await(s, "P@RECV", got, {u}, kFrames);
   const int a = s.call("P@POPINT", {u}), b = s.call("P@POPINT", {u});
   const int t1 = s.callText("P@POPSTR", {u}), t2 = s.callText("P@POPSTR", {u});
   s.run("P@PUSHINT", {u, a});
@@ -32,7 +27,7 @@ std::vector<uint8_t> hostImage(int port) {
   s.run("P@PUSHSTR", {u, t2});
   s.run("P@PUSHINT", {u, got});
   s.run("P@SEND", {u});
-  await(s, "P@RECV", gone, u);   // -1 once the guest has left
+  await(s, "P@RECV", gone, {u}, kFrames);   // -1 once the guest has left
   return s.finish();
 }
 
@@ -43,12 +38,12 @@ TEST(Games, AGameExecutableHostsAndAGameInThisProcessJoins) {
   img::writeFile(exe, img::linkGame(img::readFile(e2e::hostFile(QRT_RUNTIME_EXE)), hostImage(port)));
 
   Script s;
-  const int u = s.call("P@USERMAKE", {s.text("127.0.0.1"), s.integer(port), s.text("e2e"), s.integer(0)});
+  const int u = userMake(s, port, "e2e");
   const int state = s.slot(), back = s.slot();
-  await(s, "P@USERGETSTATE", state, u);
+  await(s, "P@USERGETSTATE", state, {u}, kFrames);
   pushExample(s, u);
   s.run("P@SEND", {u});
-  await(s, "P@RECV", back, u);
+  await(s, "P@RECV", back, {u}, kFrames);
   const int ints = s.call("P@RECVINT", {u});
   const int a = s.call("P@POPINT", {u}), b = s.call("P@POPINT", {u}), length = s.call("P@POPINT", {u});
   const int t1 = s.callText("P@POPSTR", {u}), t2 = s.callText("P@POPSTR", {u});
@@ -74,12 +69,7 @@ TEST(Games, AGameExecutableHostsAndAGameInThisProcessJoins) {
   EXPECT_FALSE(ended.timedOut);
   EXPECT_EQ(ended.exitCode, 0u);
   EXPECT_TRUE(ended.boxes.empty());
-  EXPECT_EQ(guest.integer(state), 1);
-  EXPECT_EQ(guest.integer(back), 12 + 12 + 4);
-  EXPECT_EQ(guest.integer(ints), 3);
-  EXPECT_EQ(guest.integer(a), 1);
-  EXPECT_EQ(guest.integer(b), -2);
-  EXPECT_EQ(guest.integer(length), 24);
+  EXPECT_EQ(integers(guest, {state, back, ints, a, b, length}), (std::vector<int32_t>{1, 12 + 12 + 4, 3, 1, -2, 24}));
   EXPECT_EQ(guest.text(t1), "ab");
   EXPECT_EQ(guest.text(t2), "");
   EXPECT_TRUE(guest.boxCodes().empty());

@@ -1,7 +1,5 @@
 #include "tests/net/loopback.h"
 
-#include <ws2tcpip.h>
-
 #include <stdexcept>
 
 namespace qrt::test {
@@ -18,11 +16,6 @@ sockaddr_in loopback(int port) {
   return a;
 }
 
-void nonBlocking(SOCKET s) {
-  u_long on = 1;
-  ioctlsocket(s, FIONBIO, &on);
-}
-
 // Waits until the socket can be read (or written), pumping the game in
 // between; false once the patience is spent.
 bool ready(SOCKET s, bool forWriting, const Pump& pump, ULONGLONG deadline) {
@@ -31,20 +24,14 @@ bool ready(SOCKET s, bool forWriting, const Pump& pump, ULONGLONG deadline) {
     FD_ZERO(&set);
     FD_SET(s, &set);
     timeval wait{0, pump ? 0 : 20000};
-    const int n = forWriting ? select(0, nullptr, &set, nullptr, &wait) : select(0, &set, nullptr, nullptr, &wait);
+    const int n = select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &wait);
     if (n != 0) return n > 0;
     if (GetTickCount64() > deadline) return false;
     if (pump) pump();
   }
 }
 
-SOCKET listening(int port, int backlog) {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a = loopback(port);
-  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, backlog) != 0)
-    throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
-  return s;
-}
+bool wouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 
 }  // namespace
 
@@ -58,66 +45,28 @@ void useWinsock() {
 
 int freePort() {
   useWinsock();
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  Socket s = Socket::stream();
   sockaddr_in a = loopback(0);
   int size = sizeof a;
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-  closesocket(s);
+  bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &size);
   return ntohs(a.sin_port);
-}
-
-Peer::Peer(SOCKET s) : s_(s) {
-  if (valid()) nonBlocking(s_);
-}
-
-Peer::Peer(Peer&& other) noexcept : s_(other.s_) { other.s_ = INVALID_SOCKET; }
-
-Peer& Peer::operator=(Peer&& other) noexcept {
-  if (this != &other) {
-    close();
-    s_ = other.s_;
-    other.s_ = INVALID_SOCKET;
-  }
-  return *this;
 }
 
 Peer Peer::connectTo(int port) {
   useWinsock();
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a = loopback(port);
-  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    closesocket(s);
-    return Peer();
-  }
-  return Peer(s);
-}
-
-void Peer::close() {
-  if (valid()) closesocket(s_);
-  s_ = INVALID_SOCKET;
-}
-
-void Peer::reset() {
-  linger abortive{1, 0};
-  setsockopt(s_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
-  close();
-}
-
-bool Peer::send(const Bytes& bytes, const Pump& pump) {
-  return send(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), pump);
+  Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  const sockaddr_in a = loopback(port);
+  if (connect(s.get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || !s.prepare()) return Peer();
+  return Peer(std::move(s));
 }
 
 bool Peer::send(std::string_view bytes, const Pump& pump) {
   const ULONGLONG deadline = GetTickCount64() + kPatienceMs;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const int n = ::send(s_, bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (WSAGetLastError() != WSAEWOULDBLOCK || !ready(s_, true, pump, deadline)) {
-      return false;
-    }
+  for (size_t done = 0; done < bytes.size();) {
+    const int n = ::send(get(), bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
+    if (n > 0) done += static_cast<size_t>(n);
+    else if (!wouldBlock() || !ready(get(), true, pump, deadline)) return false;
   }
   return true;
 }
@@ -125,69 +74,57 @@ bool Peer::send(std::string_view bytes, const Pump& pump) {
 bool Peer::read(size_t count, Bytes& out, const Pump& pump) {
   const ULONGLONG deadline = GetTickCount64() + kPatienceMs;
   const size_t target = out.size() + count;
-  while (out.size() < target) {
-    char buffer[65536];
-    const size_t want = target - out.size() < sizeof buffer ? target - out.size() : sizeof buffer;
-    const int n = recv(s_, buffer, static_cast<int>(want), 0);
+  const size_t start = out.size();
+  out.resize(target);
+  for (size_t got = start; got < target;) {
+    const int n = recv(get(), reinterpret_cast<char*>(out.data() + got), static_cast<int>(target - got), 0);
     if (n > 0) {
-      out.insert(out.end(), buffer, buffer + n);
-    } else if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK || !ready(s_, false, pump, deadline)) {
+      got += static_cast<size_t>(n);
+    } else if (n == 0 || !wouldBlock() || !ready(get(), false, pump, deadline)) {
+      out.resize(got);
       return false;
     }
   }
   return true;
 }
 
-size_t Peer::readAvailable(Bytes& out) {
+size_t Peer::readAvailable(Bytes& out, int quietMs) {
   size_t total = 0;
   char buffer[65536];
-  for (int n; (n = recv(s_, buffer, sizeof buffer, 0)) > 0; total += static_cast<size_t>(n))
-    out.insert(out.end(), buffer, buffer + n);
+  do {
+    for (int n; (n = recv(get(), buffer, sizeof buffer, 0)) > 0; total += static_cast<size_t>(n))
+      out.insert(out.end(), buffer, buffer + n);
+  } while (quietMs > 0 && ready(get(), false, {}, GetTickCount64() + static_cast<ULONGLONG>(quietMs)));
   return total;
-}
-
-size_t Peer::drain(Bytes& out, int quietMs) {
-  size_t total = readAvailable(out);
-  for (;;) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s_, &set);
-    timeval wait{0, quietMs * 1000};
-    if (select(0, &set, nullptr, nullptr, &wait) <= 0) return total;
-    const size_t got = readAvailable(out);
-    if (got == 0) return total;
-    total += got;
-  }
 }
 
 bool Peer::closedByOtherSide(const Pump& pump) {
   const ULONGLONG deadline = GetTickCount64() + kPatienceMs;
-  for (;;) {
-    char buffer[4096];
-    const int n = recv(s_, buffer, sizeof buffer, 0);
-    if (n == 0 || (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) return true;
-    if (n < 0 && !ready(s_, false, pump, deadline)) return false;
+  for (char buffer[4096];;) {
+    const int n = recv(get(), buffer, sizeof buffer, 0);
+    if (n == 0 || (n < 0 && !wouldBlock())) return true;
+    if (n < 0 && !ready(get(), false, pump, deadline)) return false;
   }
 }
 
 Listener::Listener(int port) {
   useWinsock();
-  s_ = listening(port, 16);
+  s_ = Socket::stream();
+  const sockaddr_in a = loopback(port);
+  if (bind(s_.get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 || listen(s_.get(), 16) != 0)
+    throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
 }
 
-Listener::~Listener() { closesocket(s_); }
-
 Peer Listener::accept(const Pump& pump) {
-  if (!ready(s_, false, pump, GetTickCount64() + kPatienceMs)) return Peer();
-  return Peer(::accept(s_, nullptr, nullptr));
+  if (!ready(s_.get(), false, pump, GetTickCount64() + kPatienceMs)) return Peer();
+  Socket s(::accept(s_.get(), nullptr, nullptr));
+  return s.valid() && s.prepare() ? Peer(std::move(s)) : Peer();
 }
 
 bool answerHello(Peer& p, const wire::Token& token, const Pump& pump) {
-  Bytes theirs;
-  if (!p.read(wire::kHelloSize, theirs, pump) || !wire::isHello(theirs.data(), token)) return false;
-  Bytes ours(wire::kHelloSize);
+  Bytes theirs, ours(wire::kHelloSize);
   wire::writeHello(ours.data(), 0, token);
-  return p.send(ours, pump);
+  return p.read(wire::kHelloSize, theirs, pump) && wire::isHello(theirs.data(), token) && p.send(ours, pump);
 }
 
 bool greet(Peer& p, const wire::Token& token, const Pump& pump) {
@@ -205,19 +142,14 @@ Bytes maskedMessage(std::initializer_list<uint32_t> words, std::string_view stri
   return b;
 }
 
-HttpServer::HttpServer(std::function<Response(const std::string&)> respond) : respond_(std::move(respond)) {
-  useWinsock();
-  port_ = freePort();
-  listener_ = listening(port_, 8);
-  thread_ = std::thread([this] { serve(); });
-}
+HttpServer::HttpServer(std::function<Response(const std::string&)> respond)
+    : respond_(std::move(respond)), port_(freePort()), listener_(port_), thread_([this] { serve(); }) {}
 
 void HttpServer::stop() {
   if (!thread_.joinable()) return;
   stopping_ = true;
   Peer wake = Peer::connectTo(port_);
   thread_.join();
-  closesocket(listener_);
 }
 
 std::vector<std::string> HttpServer::requests() {
@@ -232,35 +164,23 @@ std::string HttpServer::response(int status, std::string_view body) {
 
 void HttpServer::serve() {
   while (!stopping_) {
-    SOCKET c = ::accept(listener_, nullptr, nullptr);
-    if (c == INVALID_SOCKET || stopping_) {
-      closesocket(c);
-      return;
-    }
+    Peer c = listener_.accept();
+    if (!c.valid() || stopping_) continue;
+    Bytes in;
     std::string head;
-    char buffer[4096];
-    for (int n; head.find("\r\n\r\n") == std::string::npos && (n = recv(c, buffer, sizeof buffer, 0)) > 0;)
-      head.append(buffer, static_cast<size_t>(n));
+    while (head.find("\r\n\r\n") == std::string::npos && c.read(1, in)) {
+      c.readAvailable(in);
+      head.assign(in.begin(), in.end());
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back(head);
     }
     const size_t start = head.find(' ') + 1;
     const Response r = respond_(head.substr(start, head.find(' ', start) - start));
-    for (size_t done = 0; done < r.bytes.size();) {
-      const int n = ::send(c, r.bytes.data() + done, static_cast<int>(r.bytes.size() - done), 0);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    if (r.hold) {
-      DWORD patience = kPatienceMs;
-      setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&patience), sizeof patience);
-      const int n = recv(c, buffer, sizeof buffer, 0);
-      if (n == 0 || (n < 0 && WSAGetLastError() != WSAETIMEDOUT)) ++heldClosed_;
-    } else {
-      shutdown(c, SD_SEND);
-    }
-    closesocket(c);
+    c.send(r.bytes);
+    if (r.hold && c.closedByOtherSide()) ++heldClosed_;
+    if (!r.hold) shutdown(c.get(), SD_SEND);
   }
 }
 

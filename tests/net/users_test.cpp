@@ -6,32 +6,19 @@
 
 #include "base/clock.h"
 #include "net/registry.h"
-#include "tests/net/example_message.h"
 #include "tests/net/loopback.h"
-#include "tests/support/script.h"
+#include "tests/net/net_games.h"
 
 namespace qrt::test {
 namespace {
 
 const std::string kLargest(32767, 'q');
 
-int userMake(Script& s, int port, const char* key) {
-  return s.call("P@USERMAKE", {s.text("127.0.0.1"), s.integer(port), s.text(key), s.integer(0)});
-}
-
-// `into` = the command's result, once per frame until it is nonzero.
-void awaitResult(Script& s, const char* command, int into, const std::vector<int>& args) {
-  s.loopUntil(2000, into, [&] {
-    s.callInto(command, into, args);
-    s.wait();
-  });
-}
-
 TEST(Users, AServerAndAClientInOneGameExchangeMessagesUpToTheLargest) {
   const int port = freePort();
   Script s;
-  const int srv = s.call("P@SRVMAKE", {s.integer(port), s.text("key"), s.integer(0)});
-  const int portTaken = s.call("P@SRVMAKE", {s.integer(port), s.text("key"), s.integer(0)});
+  auto serve = [&] { return s.call("P@SRVMAKE", {s.integer(port), s.text("key"), s.integer(0)}); };
+  const int srv = serve(), portTaken = serve();
   const int cli = userMake(s, port, "key");
   const int beforeHandshake = s.call("P@RECV", {cli});
   const int acc = s.slot(), state = s.slot();
@@ -40,47 +27,44 @@ TEST(Users, AServerAndAClientInOneGameExchangeMessagesUpToTheLargest) {
     s.callInto("P@SRVGETUSER", acc, {srv});
     s.wait();
   });
-  awaitResult(s, "P@USERGETSTATE", state, {cli});
-  const int nextUser = s.call("P@SRVGETUSER", {srv});
-  const int ip = s.call("P@SRVGETUSERIP", {acc});
+  await(s, "P@USERGETSTATE", state, {cli});
+  const int nextUser = s.call("P@SRVGETUSER", {srv}), ip = s.call("P@SRVGETUSERIP", {acc});
 
-  // The example message, and an answer.
-  const int free1 = s.call("P@PUSHINT", {cli, s.integer(1)});
-  const int free2 = s.call("P@PUSHINT", {cli, s.integer(-2)});
-  const int free3 = s.call("P@PUSHSTR", {cli, s.text("ab")});
-  const int free4 = s.call("P@PUSHSTR", {cli, s.text("")});
-  const int sent = s.call("P@SEND", {cli});
-  const int got = s.slot();
-  awaitResult(s, "P@RECV", got, {acc});
-  const ExampleTaken taken = takeExample(s, acc);
+  // The example message, what each push leaves free, and an answer.
+  std::vector<int> left;
+  left.push_back(s.call("P@PUSHINT", {cli, s.integer(1)}));
+  left.push_back(s.call("P@PUSHINT", {cli, s.integer(-2)}));
+  left.push_back(s.call("P@PUSHSTR", {cli, s.text("ab")}));
+  left.push_back(s.call("P@PUSHSTR", {cli, s.text("")}));
+  const int sent = s.call("P@SEND", {cli}), got = s.slot();
+  await(s, "P@RECV", got, {acc});
+  const std::vector<int> taken = takeExample(s, acc);
   s.run("P@PUSHINT", {acc, s.integer(99)});
   s.run("P@SEND", {acc});
   const int answer = s.slot();
-  awaitResult(s, "P@RECV", answer, {cli});
+  await(s, "P@RECV", answer, {cli});
   const int answered = s.call("P@POPINT", {cli});
 
   // The largest messages either way: 8192 integers, one 32767-byte string.
-  const int lastFree = s.slot();
-  s.loop(8192, [&] { s.callInto("P@PUSHINT", lastFree, {cli, s.integer(7)}); });
+  const int lastLeft = s.slot(), gotInts = s.slot(), gotText = s.slot();
+  s.loop(8192, [&] { s.callInto("P@PUSHINT", lastLeft, {cli, s.integer(7)}); });
   s.run("P@SEND", {cli});
-  const int gotInts = s.slot();
-  awaitResult(s, "P@RECV", gotInts, {acc});
+  await(s, "P@RECV", gotInts, {acc});
   const int manyInts = s.call("P@RECVINT", {acc});
-  const int fullFree = s.call("P@PUSHSTR", {acc, s.text(kLargest)});
+  const int fullLeft = s.call("P@PUSHSTR", {acc, s.text(kLargest)});
   s.run("P@SEND", {acc});
-  const int gotText = s.slot();
-  awaitResult(s, "P@RECV", gotText, {cli});
+  await(s, "P@RECV", gotText, {cli});
   const int largest = s.callText("P@POPSTR", {cli});
 
   // A server's handle is no user; a closed server frees its port and leaves
   // its users connected.
   const int notAUser = s.call("P@PUSHINT", {srv, s.integer(5)});
   s.run("P@CLOSE", {srv});
-  const int reopened = s.call("P@SRVMAKE", {s.integer(port), s.text("key"), s.integer(0)});
+  const int reopened = serve();
   s.run("P@PUSHINT", {acc, s.integer(5)});
   s.run("P@SEND", {acc});
   const int afterClose = s.slot();
-  awaitResult(s, "P@RECV", afterClose, {cli});
+  await(s, "P@RECV", afterClose, {cli});
 
   // A full message ends the program at the next push.
   const int cliFull = s.call("P@PUSHSTR", {cli, s.text(kLargest)});
@@ -90,32 +74,17 @@ TEST(Users, AServerAndAClientInOneGameExchangeMessagesUpToTheLargest) {
   Game game(s);
   game.runToEnd();
   EXPECT_GT(game.integer(srv), 65535);
-  EXPECT_EQ(game.integer(portTaken), 0);
-  EXPECT_EQ(game.integer(beforeHandshake), 1);
   EXPECT_GT(game.integer(acc), 65535);
-  EXPECT_EQ(game.integer(state), 1);
-  EXPECT_EQ(game.integer(nextUser), 0);
-  EXPECT_EQ(game.integer(ip), 2130706433);
-  EXPECT_EQ(game.integer(free1), 32764);
-  EXPECT_EQ(game.integer(free2), 32760);
-  EXPECT_EQ(game.integer(free3), 32757);
-  EXPECT_EQ(game.integer(free4), 32756);
-  EXPECT_EQ(game.integer(sent), 0);
-  EXPECT_EQ(game.integer(got), 24);
-  expectExample(game, taken);
-  EXPECT_EQ(game.integer(answer), 16);
-  EXPECT_EQ(game.integer(answered), 99);
-  EXPECT_EQ(game.integer(lastFree), 0);
-  EXPECT_EQ(game.integer(gotInts), 32780);
-  EXPECT_EQ(game.integer(manyInts), 8192);
-  EXPECT_EQ(game.integer(fullFree), 0);
-  EXPECT_EQ(game.integer(gotText), 32780);
-  EXPECT_EQ(game.text(largest), kLargest);
-  EXPECT_EQ(game.integer(notAUser), 32767);
   EXPECT_GT(game.integer(reopened), 65535);
-  EXPECT_EQ(game.integer(afterClose), 16);
-  EXPECT_EQ(game.integer(cliFull), 0);
-  EXPECT_EQ(game.integer(reached), 0);
+  EXPECT_EQ(integers(game, {portTaken, beforeHandshake, state, nextUser, ip}),
+            (std::vector<int32_t>{0, 1, 1, 0, 2130706433}));
+  EXPECT_EQ(integers(game, left), (std::vector<int32_t>{32764, 32760, 32757, 32756}));
+  EXPECT_EQ(integers(game, {sent, got, answer, answered}), (std::vector<int32_t>{0, 24, 16, 99}));
+  expectExample(game, taken);
+  EXPECT_EQ(integers(game, {lastLeft, gotInts, manyInts, fullLeft, gotText}),
+            (std::vector<int32_t>{0, 32780, 8192, 0, 32780}));
+  EXPECT_EQ(game.text(largest), kLargest);
+  EXPECT_EQ(integers(game, {notAUser, afterClose, cliFull, reached}), (std::vector<int32_t>{32767, 16, 0, 0}));
   EXPECT_EQ(game.boxCodes(), std::vector<int>{660});
 }
 
@@ -138,15 +107,13 @@ TEST(Users, AWrongKeyARefusalAndSilentPeersEndInMinusOne) {
   Script s;
   const int srv = s.call("P@SRVMAKE", {s.integer(port), s.text("right"), s.integer(0)});
   const int wrong = userMake(s, port, "wrong");
-  const int handedOut = s.slot(), wrongState = s.slot();
+  const int handedOut = s.slot(), wrongState = s.slot(), refusedState = s.slot();
   s.loopUntil(2000, wrongState, [&] {
     s.callInto("P@SRVGETUSER", handedOut, {srv});
     s.callInto("P@USERGETSTATE", wrongState, {wrong});
     s.wait();
   });
-  const int refused = userMake(s, refusedPort, "k");
-  const int refusedState = s.slot();
-  awaitResult(s, "P@USERGETSTATE", refusedState, {refused});
+  await(s, "P@USERGETSTATE", refusedState, {userMake(s, refusedPort, "k")});
   // Nothing answers `silent`; `quiet` is answered and then hears nothing.
   const int silent = userMake(s, silentPort, "k"), quiet = userMake(s, quietPort, "k");
   const int silentState = s.slot(), quietState = s.slot(), quietRecv = s.slot(), pendingUser = s.slot();
@@ -167,24 +134,16 @@ TEST(Users, AWrongKeyARefusalAndSilentPeersEndInMinusOne) {
   Peer neverSpeaks = Peer::connectTo(port);
   ASSERT_TRUE(neverSpeaks.valid());
   for (int k = 0; k < 50; ++k) game.step();
-  // The wrong key was refused at once, and so was the port nobody serves,
-  // while the clock stood still.
-  EXPECT_EQ(game.integer(wrongState), -1);
-  EXPECT_EQ(game.integer(handedOut), 0);
-  EXPECT_EQ(game.integer(refusedState), -1);
-  EXPECT_EQ(game.integer(silentState), 0);
-  EXPECT_EQ(game.integer(quietState), 1);
-  EXPECT_EQ(game.integer(quietRecv), 0);
-
+  // The wrong key and the port nobody serves failed at once, while the
+  // clock stood still.
+  EXPECT_EQ(integers(game, {wrongState, handedOut, refusedState}), (std::vector<int32_t>{-1, 0, -1}));
+  EXPECT_EQ(integers(game, {silentState, quietState, quietRecv}), (std::vector<int32_t>{0, 1, 0}));
   g_now += 60000;
   game.step();
-  EXPECT_EQ(game.integer(silentState), 0);
-  EXPECT_EQ(game.integer(quietRecv), 0);
+  EXPECT_EQ(integers(game, {silentState, quietRecv}), (std::vector<int32_t>{0, 0}));
   g_now += 1;
   game.step();
-  EXPECT_EQ(game.integer(silentState), -1);
-  EXPECT_EQ(game.integer(quietRecv), -1);
-  EXPECT_EQ(game.integer(pendingUser), 0);
+  EXPECT_EQ(integers(game, {silentState, quietRecv, pendingUser}), (std::vector<int32_t>{-1, -1, 0}));
   EXPECT_TRUE(neverSpeaks.closedByOtherSide());
   EXPECT_TRUE(fromQuiet.closedByOtherSide());
   game.runToEnd();

@@ -6,9 +6,8 @@
 #include <cstring>
 
 #include "net/registry.h"
-#include "tests/net/example_message.h"
 #include "tests/net/loopback.h"
-#include "tests/support/script.h"
+#include "tests/net/net_games.h"
 
 namespace qrt::test {
 namespace {
@@ -26,21 +25,12 @@ Bytes maskedBy(Bytes message, std::string_view rule, const wire::Token& token) {
   return message;
 }
 
-int userOf(Script& s, int port, const char* key, int& state) {
-  const int u = s.call("P@USERMAKE", {s.text("127.0.0.1"), s.integer(port), s.text(key), s.integer(0)});
+// A user connected to 127.0.0.1:port; `state` its P@USERGETSTATE.
+int connectedUser(Script& s, int port, const char* key, int& state) {
+  const int u = userMake(s, port, key);
   state = s.slot();
-  s.loopUntil(5000, state, [&] {
-    s.callInto("P@USERGETSTATE", state, {u});
-    s.wait();
-  });
+  await(s, "P@USERGETSTATE", state, {u});
   return u;
-}
-
-void await(Script& s, const char* command, int into, int user) {
-  s.loopUntil(5000, into, [&] {
-    s.callInto(command, into, {user});
-    s.wait();
-  });
 }
 
 TEST(Wire, MessagesGoOutMaskedByteForByteAndComeBackTheSame) {
@@ -49,17 +39,17 @@ TEST(Wire, MessagesGoOutMaskedByteForByteAndComeBackTheSame) {
   const wire::Token token = connectionToken("wire-key");
   Script s;
   int state = 0;
-  const int u = userOf(s, port, "wire-key", state);
+  const int u = connectedUser(s, port, "wire-key", state);
   pushExample(s, u);
   s.run("P@SEND", {u});
   s.run("P@PUSHINT", {u, s.integer(7)});
   s.run("P@PUSHSTR", {u, s.text("abcdefgh")});
   s.run("P@SEND", {u});
   const int got = s.slot();
-  await(s, "P@RECV", got, u);
-  const ExampleTaken taken = takeExample(s, u);
+  await(s, "P@RECV", got, {u});
+  const std::vector<int> taken = takeExample(s, u);
   const int got2 = s.slot();
-  await(s, "P@RECV", got2, u);
+  await(s, "P@RECV", got2, {u});
   const int seven = s.call("P@POPINT", {u}), eight = s.callText("P@POPSTR", {u});
 
   Game game(s);
@@ -80,11 +70,8 @@ TEST(Wire, MessagesGoOutMaskedByteForByteAndComeBackTheSame) {
   // Both back in one piece: the second waits in the game until asked for.
   ASSERT_TRUE(p.send(wire, pump));
   game.runToEnd();
-  EXPECT_EQ(game.integer(state), 1);
-  EXPECT_EQ(game.integer(got), 24);
+  EXPECT_EQ(integers(game, {state, got, got2, seven}), (std::vector<int32_t>{1, 24, 25, 7}));
   expectExample(game, taken);
-  EXPECT_EQ(game.integer(got2), 25);
-  EXPECT_EQ(game.integer(seven), 7);
   EXPECT_EQ(game.text(eight), "abcdefgh");
   EXPECT_TRUE(game.boxCodes().empty());
 }
@@ -116,9 +103,9 @@ TEST(Wire, HostilePeersAreCutOffAndTheGameGoesOn) {
   std::vector<int> users, results;
   for (size_t k = 0; k <= peers.size(); ++k) {
     users.push_back(s.slot());
-    await(s, "P@SRVGETUSER", users.back(), srv);
+    await(s, "P@SRVGETUSER", users.back(), {srv});
     results.push_back(s.slot());
-    await(s, "P@RECV", results.back(), users.back());
+    await(s, "P@RECV", results.back(), {users.back()});
   }
   const int number = s.call("P@POPINT", {users.back()});
   const int word = s.callText("P@POPSTR", {users.back()});
@@ -143,8 +130,7 @@ TEST(Wire, HostilePeersAreCutOffAndTheGameGoesOn) {
   ASSERT_TRUE(greet(p, token, pump));
   ASSERT_TRUE(p.send(maskedMessage({19, 1, 1, 5}, std::string_view("hi\0", 3), token), pump));
   game.runToEnd();
-  EXPECT_EQ(game.integer(results.back()), 19);
-  EXPECT_EQ(game.integer(number), 5);
+  EXPECT_EQ(integers(game, {results.back(), number}), (std::vector<int32_t>{19, 5}));
   EXPECT_EQ(game.text(word), "hi");
   EXPECT_TRUE(game.boxCodes().empty());
 }
@@ -160,7 +146,7 @@ TEST(Wire, APartSentIsFinishedLaterAndNothingPushedMeanwhileIsLost) {
   const std::string text(16000, 'p');
   Script s;
   int state = 0;
-  const int u = userOf(s, port, "full", state);
+  const int u = connectedUser(s, port, "full", state);
   const int sequence = s.integer(0), free = s.slot(), stop = s.integer(0);
   const int body = s.text(text);
   s.loopUntil(20000, stop, [&] {
@@ -190,14 +176,14 @@ TEST(Wire, APartSentIsFinishedLaterAndNothingPushedMeanwhileIsLost) {
     game.step();
     if (game.integer(free) != 0 && game.integer(free) < 32764) {
       ++waitingSeen;
-      p.drain(stream, 200);
+      p.readAvailable(stream, 200);
     } else if (waitingSeen) {
       p.readAvailable(stream);
     }
     if (waitingSeen && ++framesAfter == 100) game.frame()[stop] = 1;
   }
   game.runToEnd();
-  p.drain(stream, 200);
+  p.readAvailable(stream, 200);
   ASSERT_GT(waitingSeen, 0) << "the connection never filled up";
 
   wire::Inbox in;

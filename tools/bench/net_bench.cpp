@@ -72,9 +72,6 @@ void connectedPair(Peer& client, Peer& server) {
   Listener l(port);
   client = Peer::connectTo(port);
   server = l.accept();
-  const BOOL noDelay = TRUE;
-  for (SOCKET s : {client.get(), server.get()})
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
 }
 
 void row(const char* name, double engineRate, double plainRate, const char* unit) {
