@@ -1,5 +1,7 @@
 // Owners of Win32 handles that are not COM objects (those use ComPtr):
 // each closes its handle once, when it goes out of scope or is reset.
+// Families owning handles of their own kinds (sockets, internet handles)
+// build them on PlatformHandle.
 #pragma once
 #include <windows.h>
 #include <imm.h>
@@ -8,36 +10,43 @@
 
 namespace qrt {
 
-// A kernel handle; `Invalid` is the value that means "none" for its kind
-// (INVALID_HANDLE_VALUE for files, null for mutexes and most others).
-template <HANDLE (*Invalid)()>
-class KernelHandle {
+// One platform handle of type H, closed once with Close; None() is the
+// value that means "none" for its kind.
+template <typename H, H (*None)(), void (*Close)(H)>
+class PlatformHandle {
  public:
-  KernelHandle() = default;
-  explicit KernelHandle(HANDLE h) : h_(h) {}
-  ~KernelHandle() { reset(); }
-  KernelHandle(const KernelHandle&) = delete;
-  KernelHandle& operator=(const KernelHandle&) = delete;
-  KernelHandle(KernelHandle&& other) noexcept : h_(std::exchange(other.h_, Invalid())) {}
-  KernelHandle& operator=(KernelHandle&& other) noexcept {
+  PlatformHandle() = default;
+  explicit PlatformHandle(H h) : h_(h) {}
+  ~PlatformHandle() { reset(); }
+  PlatformHandle(const PlatformHandle&) = delete;
+  PlatformHandle& operator=(const PlatformHandle&) = delete;
+  PlatformHandle(PlatformHandle&& other) noexcept : h_(std::exchange(other.h_, None())) {}
+  PlatformHandle& operator=(PlatformHandle&& other) noexcept {
     if (this != &other) {
       reset();
-      h_ = std::exchange(other.h_, Invalid());
+      h_ = std::exchange(other.h_, None());
     }
     return *this;
   }
 
-  explicit operator bool() const { return h_ != Invalid(); }
-  HANDLE get() const { return h_; }
-  HANDLE release() { return std::exchange(h_, Invalid()); }
-  void reset(HANDLE h = Invalid()) {
-    if (h_ != Invalid()) CloseHandle(h_);
+  explicit operator bool() const { return h_ != None(); }
+  H get() const { return h_; }
+  H release() { return std::exchange(h_, None()); }
+  void reset(H h = None()) {
+    if (h_ != None()) Close(h_);
     h_ = h;
   }
 
  private:
-  HANDLE h_ = Invalid();
+  H h_ = None();
 };
+
+inline void closeKernelHandle(HANDLE h) { CloseHandle(h); }
+
+// A kernel handle; `Invalid` is the value that means "none" for its kind
+// (INVALID_HANDLE_VALUE for files, null for mutexes and most others).
+template <HANDLE (*Invalid)()>
+using KernelHandle = PlatformHandle<HANDLE, Invalid, closeKernelHandle>;
 
 inline HANDLE noFileHandle() { return INVALID_HANDLE_VALUE; }
 inline HANDLE noHandle() { return nullptr; }

@@ -146,6 +146,22 @@ void Script::loop(int32_t count, const std::function<void()>& body) {
   main_.native([&](img::X86& x) { x.countDown(counter, top); });
 }
 
+void Script::loopUntil(int32_t count, int slot, const std::function<void()>& body) {
+  const int counter = integer(count);
+  const img::Label top = here();
+  body();
+  flush();
+  main_.native([&](img::X86& x) {
+    img::Label done = x.label();
+    x.load(img::EAX, slot);
+    x.cmpImm(img::EAX, 0);
+    x.jcc(img::Cond::NE, done);
+    x.countDown(counter, top);
+    x.bind(done);
+    x.next();
+  });
+}
+
 std::vector<uint8_t> Script::finish() {
   flush();
   main_.end();

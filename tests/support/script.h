@@ -63,6 +63,9 @@ class Script {
   void jump(img::Label op);
   // `body` written once and run `count` times (count ≥ 1).
   void loop(int32_t count, const std::function<void()>& body);
+  // `body` run up to `count` times, ending after the first pass that leaves
+  // `slot` nonzero: a wait for a result, bounded.
+  void loopUntil(int32_t count, int slot, const std::function<void()>& body);
 
   // Ends the main routine and returns the image file (header + image).
   std::vector<uint8_t> finish();

@@ -1,0 +1,154 @@
+// Servers and users as a game uses them: a server and a client in one
+// game shake hands and exchange messages up to the largest; a wrong key, a
+// refused connection and silent peers end in -1, the silent ones only at
+// their time-out, which the test's clock drives.
+#include <gtest/gtest.h>
+
+#include "base/clock.h"
+#include "net/registry.h"
+#include "tests/net/loopback.h"
+#include "tests/net/net_games.h"
+
+namespace qrt::test {
+namespace {
+
+const std::string kLargest(32767, 'q');
+
+TEST(Users, AServerAndAClientInOneGameExchangeMessagesUpToTheLargest) {
+  const int port = freePort();
+  Script s;
+  auto serve = [&] { return s.call("P@SRVMAKE", {s.integer(port), s.text("key"), s.integer(0)}); };
+  const int srv = serve(), portTaken = serve();
+  const int cli = userMake(s, port, "key");
+  const int beforeHandshake = s.call("P@RECV", {cli});
+  const int acc = s.slot(), state = s.slot();
+  s.loopUntil(2000, acc, [&] {
+    s.callInto("P@USERGETSTATE", state, {cli});
+    s.callInto("P@SRVGETUSER", acc, {srv});
+    s.wait();
+  });
+  await(s, "P@USERGETSTATE", state, {cli});
+  const int nextUser = s.call("P@SRVGETUSER", {srv}), ip = s.call("P@SRVGETUSERIP", {acc});
+
+  // The example message, what each push leaves free, and an answer.
+  std::vector<int> left;
+  left.push_back(s.call("P@PUSHINT", {cli, s.integer(1)}));
+  left.push_back(s.call("P@PUSHINT", {cli, s.integer(-2)}));
+  left.push_back(s.call("P@PUSHSTR", {cli, s.text("ab")}));
+  left.push_back(s.call("P@PUSHSTR", {cli, s.text("")}));
+  const int sent = s.call("P@SEND", {cli}), got = s.slot();
+  await(s, "P@RECV", got, {acc});
+  const std::vector<int> taken = takeExample(s, acc);
+  s.run("P@PUSHINT", {acc, s.integer(99)});
+  s.run("P@SEND", {acc});
+  const int answer = s.slot();
+  await(s, "P@RECV", answer, {cli});
+  const int answered = s.call("P@POPINT", {cli});
+
+  // The largest messages either way: 8192 integers, one 32767-byte string.
+  const int lastLeft = s.slot(), gotInts = s.slot(), gotText = s.slot();
+  s.loop(8192, [&] { s.callInto("P@PUSHINT", lastLeft, {cli, s.integer(7)}); });
+  s.run("P@SEND", {cli});
+  await(s, "P@RECV", gotInts, {acc});
+  const int manyInts = s.call("P@RECVINT", {acc});
+  const int fullLeft = s.call("P@PUSHSTR", {acc, s.text(kLargest)});
+  s.run("P@SEND", {acc});
+  await(s, "P@RECV", gotText, {cli});
+  const int largest = s.callText("P@POPSTR", {cli});
+
+  // A server's handle is no user; a closed server frees its port and leaves
+  // its users connected.
+  const int notAUser = s.call("P@PUSHINT", {srv, s.integer(5)});
+  s.run("P@CLOSE", {srv});
+  const int reopened = serve();
+  s.run("P@PUSHINT", {acc, s.integer(5)});
+  s.run("P@SEND", {acc});
+  const int afterClose = s.slot();
+  await(s, "P@RECV", afterClose, {cli});
+
+  // A full message ends the program at the next push.
+  const int cliFull = s.call("P@PUSHSTR", {cli, s.text(kLargest)});
+  s.run("P@PUSHSTR", {cli, s.text("")});
+  const int reached = s.marker();
+
+  Game game(s);
+  game.runToEnd();
+  EXPECT_GT(game.integer(srv), 65535);
+  EXPECT_GT(game.integer(acc), 65535);
+  EXPECT_GT(game.integer(reopened), 65535);
+  EXPECT_EQ(integers(game, {portTaken, beforeHandshake, state, nextUser, ip}),
+            (std::vector<int32_t>{0, 1, 1, 0, 2130706433}));
+  EXPECT_EQ(integers(game, left), (std::vector<int32_t>{32764, 32760, 32757, 32756}));
+  EXPECT_EQ(integers(game, {sent, got, answer, answered}), (std::vector<int32_t>{0, 24, 16, 99}));
+  expectExample(game, taken);
+  EXPECT_EQ(integers(game, {lastLeft, gotInts, manyInts, fullLeft, gotText}),
+            (std::vector<int32_t>{0, 32780, 8192, 0, 32780}));
+  EXPECT_EQ(game.text(largest), kLargest);
+  EXPECT_EQ(integers(game, {notAUser, afterClose, cliFull, reached}), (std::vector<int32_t>{32767, 16, 0, 0}));
+  EXPECT_EQ(game.boxCodes(), std::vector<int>{660});
+}
+
+// The commands' clock, standing still until the test moves it.
+uint32_t g_now = 0;
+struct HeldClock {
+  explicit HeldClock(uint32_t start) {
+    g_now = start;
+    setClockSource([] { return g_now; });
+  }
+  ~HeldClock() { setClockSource(nullptr); }
+};
+
+TEST(Users, AWrongKeyARefusalAndSilentPeersEndInMinusOne) {
+  HeldClock clock(1000);
+  const int port = freePort(), refusedPort = freePort(), silentPort = freePort(), quietPort = freePort();
+  Listener silentServer(silentPort), quietServer(quietPort);
+  const wire::Token token = connectionToken("k");
+
+  Script s;
+  const int srv = s.call("P@SRVMAKE", {s.integer(port), s.text("right"), s.integer(0)});
+  const int wrong = userMake(s, port, "wrong");
+  const int handedOut = s.slot(), wrongState = s.slot(), refusedState = s.slot();
+  s.loopUntil(2000, wrongState, [&] {
+    s.callInto("P@SRVGETUSER", handedOut, {srv});
+    s.callInto("P@USERGETSTATE", wrongState, {wrong});
+    s.wait();
+  });
+  await(s, "P@USERGETSTATE", refusedState, {userMake(s, refusedPort, "k")});
+  // Nothing answers `silent`; `quiet` is answered and then hears nothing.
+  const int silent = userMake(s, silentPort, "k"), quiet = userMake(s, quietPort, "k");
+  const int silentState = s.slot(), quietState = s.slot(), quietRecv = s.slot(), pendingUser = s.slot();
+  s.loopUntil(1000000, silentState, [&] {
+    s.callInto("P@USERGETSTATE", silentState, {silent});
+    s.callInto("P@USERGETSTATE", quietState, {quiet});
+    s.callInto("P@RECV", quietRecv, {quiet});
+    s.callInto("P@SRVGETUSER", pendingUser, {srv});
+    s.wait();
+  });
+
+  Game game(s);
+  const Pump pump = [&] { game.step(); };
+  Peer fromSilent = silentServer.accept(pump), fromQuiet = quietServer.accept(pump);
+  Bytes hello;
+  ASSERT_TRUE(fromSilent.read(wire::kHelloSize, hello, pump));
+  ASSERT_TRUE(answerHello(fromQuiet, token, pump));
+  Peer neverSpeaks = Peer::connectTo(port);
+  ASSERT_TRUE(neverSpeaks.valid());
+  for (int k = 0; k < 50; ++k) game.step();
+  // The wrong key and the port nobody serves failed at once, while the
+  // clock stood still.
+  EXPECT_EQ(integers(game, {wrongState, handedOut, refusedState}), (std::vector<int32_t>{-1, 0, -1}));
+  EXPECT_EQ(integers(game, {silentState, quietState, quietRecv}), (std::vector<int32_t>{0, 1, 0}));
+  g_now += 60000;
+  game.step();
+  EXPECT_EQ(integers(game, {silentState, quietRecv}), (std::vector<int32_t>{0, 0}));
+  g_now += 1;
+  game.step();
+  EXPECT_EQ(integers(game, {silentState, quietRecv, pendingUser}), (std::vector<int32_t>{-1, -1, 0}));
+  EXPECT_TRUE(neverSpeaks.closedByOtherSide());
+  EXPECT_TRUE(fromQuiet.closedByOtherSide());
+  game.runToEnd();
+  EXPECT_TRUE(game.boxCodes().empty());
+}
+
+}  // namespace
+}  // namespace qrt::test
