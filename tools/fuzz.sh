@@ -17,7 +17,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if (( ${#targets[@]} == 0 )); then
-  targets=(fuzz_routines fuzz_riff fuzz_keyframes fuzz_image_codecs fuzz_image_check)
+  targets=(fuzz_routines fuzz_riff fuzz_keyframes fuzz_image_codecs fuzz_image_check fuzz_wire)
 fi
 
 tools/setup.sh

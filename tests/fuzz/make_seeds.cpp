@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gfx2d/image_codecs.h"
+#include "net/wire.h"
 #include "tools/imagebuilder/image_builder.h"
 #include "tools/media/sound_files.h"
 
@@ -117,6 +118,24 @@ AnimationSet Turn {
   put("fuzz_keyframes", "sets.x", Bytes(sets, sets + std::char_traits<char>::length(sets)));
 }
 
+// A token, how the stream arrives, then two messages.
+void messages() {
+  const qrt::wire::Token token{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+  Bytes stream(token.begin(), token.end());
+  stream.push_back(3);
+  for (int round = 0; round < 2; ++round) {
+    static qrt::wire::Outbox out;
+    out = qrt::wire::Outbox();
+    out.pushInt(7);
+    out.pushInt(-1);
+    out.pushText("hello");
+    if (round) out.pushText("\x83\x65\x83\x58\x83\x67");
+    out.seal(token);
+    stream.insert(stream.end(), out.unsent(), out.unsent() + out.unsentBytes());
+  }
+  put("fuzz_wire", "two_messages.bin", stream);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,5 +148,6 @@ int main(int argc, char** argv) {
   waves();
   pictures();
   animations();
+  messages();
   return 0;
 }
