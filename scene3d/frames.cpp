@@ -99,8 +99,8 @@ int32_t cmdG3Release(Call& c) {
     detachLight(*l);
     // A released light must not stay lit by its last selection.
     if (d->device) {
-      d->device->LightEnable(l->index, FALSE);
-      if (l->type == kDirectionalPair) d->device->LightEnable(l->index + 1, FALSE);
+      enableLight(*s, d->device.Get(), l->index, false);
+      if (l->type == kDirectionalPair) enableLight(*s, d->device.Get(), l->index + 1, false);
     }
     s->lights.release(l);
     return kDone;

@@ -50,6 +50,7 @@ int32_t cmdG3LightMake(Call& c) {
   // An unknown type is refused before anything is made, so that no partly
   // made light takes part in later selections.
   if (type < kPoint || type > kDirectionalPair) return c.fail(660);
+  const DWORD index = freeLightIndex(*s, type == kDirectionalPair ? 2 : 1);
   Light* l = s->lights.make();
   if (!l) return c.fail(620);
   const float r = c.f(1), g = c.f(2), b = c.f(3);
@@ -84,12 +85,9 @@ int32_t cmdG3LightMake(Call& c) {
   }
   l->type = type;
   l->mode = 1;
-  l->index = s->nextLightIndex++;
+  l->index = index;
   d->device->SetLight(l->index, &l->first);
-  if (type == kDirectionalPair) {
-    ++s->nextLightIndex;
-    d->device->SetLight(l->index + 1, &l->second);
-  }
+  if (type == kDirectionalPair) d->device->SetLight(l->index + 1, &l->second);
   return Call::handleResult(l->handle);
 }
 
@@ -149,6 +147,21 @@ int32_t cmdG3LightSetAt(Call& c) {
   l->first.Attenuation1 = c.f(2);
   l->first.Attenuation2 = c.f(3);
   return kDone;
+}
+
+DWORD freeLightIndex(const Scene3dState& s, DWORD count) {
+  // Few lights live at once: a look at each is cheaper than a structure.
+  for (DWORD index = 0;; ++index) {
+    bool taken = false;
+    for (const Light* l : s.lights.newestFirst()) {
+      const DWORD width = l->type == kDirectionalPair ? 2 : 1;
+      if (index < l->index + width && l->index < index + count) {
+        taken = true;
+        break;
+      }
+    }
+    if (!taken) return index;
+  }
 }
 
 }  // namespace qrt

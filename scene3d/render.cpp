@@ -85,12 +85,6 @@ void transformWalk(SceneFrame& root) {
 
 // --- lights ----------------------------------------------------------------------
 
-void enableLight(Scene3dState& s, IDirect3DDevice9* dev, DWORD index, bool on) {
-  if (index >= s.lightOn.size()) s.lightOn.resize(index + 1, 2);   // 2: not known
-  if (s.lightOn[index] == static_cast<uint8_t>(on)) return;
-  s.lightOn[index] = on ? 1 : 0;
-  dev->LightEnable(index, on ? TRUE : FALSE);
-}
 
 // Phase 0 before a frame is drawn, 1 after the frame itself, 2 after its
 // subtree: lights of mode 2 cover the subtree, mode 3 the frame alone.
@@ -387,6 +381,13 @@ int32_t cmdG3Render(Call& c) {
   drawWalk(*d, *s, *top);
   selectBackBuffer(*d);
   return kDone;
+}
+
+void enableLight(Scene3dState& s, IDirect3DDevice9* dev, DWORD index, bool on) {
+  if (index >= s.lightOn.size()) s.lightOn.resize(index + 1, 2);   // 2: not known
+  if (s.lightOn[index] == static_cast<uint8_t>(on)) return;
+  s.lightOn[index] = on ? 1 : 0;
+  dev->LightEnable(index, on ? TRUE : FALSE);
 }
 
 }  // namespace qrt

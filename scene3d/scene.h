@@ -123,7 +123,6 @@ struct Scene3dState {
   SceneFrame root;                    // concrete values: inheritance ends here
   FrameRegistry frames;
   LightRegistry lights;               // the light list, the newest first
-  DWORD nextLightIndex = 0;
   std::vector<uint8_t> lightOn;       // what each device light index was last set to
   Camera camera;
   uint32_t lastClock = 0;
@@ -152,6 +151,12 @@ void unlinkFrame(SceneFrame& f);
 // G3@RELEASE of a frame: unlinked, its resources given back, its handle dead.
 void releaseFrame(DisplayState& d, Scene3dState& s, SceneFrame* f);
 void detachLight(Light& l);
+// Switches a device light index on or off, unless the device has it so.
+void enableLight(Scene3dState& s, IDirect3DDevice9* dev, DWORD index, bool on);
+// The lowest device light index free for `count` consecutive lights: the
+// indices of released lights are used again, since the device keeps every
+// index it was ever given.
+DWORD freeLightIndex(const Scene3dState& s, DWORD count);
 
 // A script's colour component (nominally 0..1) times 255, truncated toward
 // zero, its low 8 bits; a value no integer holds gives 0.

@@ -168,6 +168,32 @@ TEST(Scene, ADirectionalPairLightsBothSides) {
   EXPECT_GT(front[1], front[0] + 0x20);
 }
 
+// A released light's device index goes to the next light (the device
+// keeps every index it was given), and that light is switched on afresh
+// although the index was last switched off.
+TEST(Scene, ALightMadeAfterAReleaseTakesItsIndexAndLights) {
+  SceneScript s;
+  const int box = s.box(2.0f);
+  s.colour(box, 1, 0, 0);
+  s.add(box);
+  const int first = s.call("G3@LIGHTMAKE", {s.integer(3), s.real(1), s.real(1), s.real(1)});
+  s.run("G3@LIGHTSETDIR", {first, s.real(0), s.real(0), s.real(1)});
+  s.add(first);
+  s.render();
+  s.run("G3@RELEASE", {first});
+  s.render();
+  const int second = s.light();
+  s.clear();
+  s.render();
+  s.wait();
+  Game game(s);
+  const Pixels p = renderedScreen(game);
+  EXPECT_GT(red(p.rgb(80, 60)), 0x80u);
+  Light* l = findLight(*scene(), game.slot(second));
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->index, 0u);
+}
+
 // Only eight lights are ever on: the newest eight directional ones. A light
 // of mode 3 lights its own frame, not its siblings; a light never added
 // lights nothing.
