@@ -121,13 +121,23 @@ GameRun::GameRun(const std::wstring& exePath, const RunOptions& options) : optio
   std::wstring commandLine = L"\"" + exePath + L"\"";
   if (!options_.arguments.empty()) commandLine += L" " + options_.arguments;
   std::wstring folder = options_.workingFolder.empty() ? folderOf(exePath) : options_.workingFolder;
+  startTick_ = GetTickCount();
+  if (options_.debugEvents) {
+    // The thread that starts a debugged process is the one that must answer
+    // its events; it hands the process over once it has started it.
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    debugger_ = std::thread([this, exePath, commandLine, folder, started] {
+      debug(exePath, commandLine, folder, started);
+    });
+    WaitForSingleObject(started, INFINITE);
+    CloseHandle(started);
+    return;
+  }
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  startTick_ = GetTickCount();
-  const DWORD flags = options_.debugEvents ? DEBUG_ONLY_THIS_PROCESS : 0;
-  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
+  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     result_.started = false;
     result_.error = lastErrorText("CreateProcess");
@@ -139,10 +149,59 @@ GameRun::GameRun(const std::wstring& exePath, const RunOptions& options) : optio
   result_.started = true;
 }
 
+void GameRun::debug(const std::wstring& exePath, std::wstring commandLine, const std::wstring& folder,
+                    HANDLE started) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    result_.started = false;
+    result_.error = lastErrorText("CreateProcess");
+    SetEvent(started);
+    return;
+  }
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  processId_ = info.dwProcessId;
+  result_.started = true;
+  SetEvent(started);
+
+  bool seenBreakpoint = false;
+  DEBUG_EVENT event;
+  for (;;) {
+    if (!WaitForDebugEvent(&event, 1000)) {
+      if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return;
+      continue;
+    }
+    options_.debugEvents(event, process_);
+    DWORD answer = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case EXCEPTION_DEBUG_EVENT:
+        // The loader's first breakpoint is the debugger's own; every other
+        // exception goes to the game's handlers as it would undebugged.
+        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT || seenBreakpoint)
+          answer = DBG_EXCEPTION_NOT_HANDLED;
+        seenBreakpoint = true;
+        break;
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      default:
+        break;
+    }
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
+    if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) return;
+  }
+}
+
 GameRun::~GameRun() {
-  if (!process_) return;
-  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) kill();
-  CloseHandle(process_);
+  if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) kill();
+  if (debugger_.joinable()) debugger_.join();
+  if (process_) CloseHandle(process_);
 }
 
 void GameRun::answerBox(HWND box) {
@@ -192,6 +251,8 @@ GameResult GameRun::finish() {
     }
     pause(10);
   }
+  // The debugger's last events are answered before anyone reads them.
+  if (debugger_.joinable()) debugger_.join();
   DWORD exitCode = 0;
   GetExitCodeProcess(process_, &exitCode);
   result_.exitCode = exitCode;
@@ -201,55 +262,12 @@ GameResult GameRun::finish() {
 void GameRun::kill() {
   if (!process_) return;
   TerminateProcess(process_, 0xDEAD);
-  if (options_.debugEvents) {
-    // A debugged process ends only once its last events are answered.
-    const DWORD start = GetTickCount();
-    while (drainDebugEvents(50) && GetTickCount() - start < 5000) {
-    }
-  }
   WaitForSingleObject(process_, 5000);
 }
 
 void GameRun::pause(DWORD ms) {
-  if (options_.debugEvents) {
-    drainDebugEvents(ms);
-  } else {
-    MsgWaitForMultipleObjects(1, &process_, FALSE, ms, QS_ALLINPUT);
-  }
+  MsgWaitForMultipleObjects(1, &process_, FALSE, ms, QS_ALLINPUT);
   pumpMessages();
-}
-
-bool GameRun::drainDebugEvents(DWORD ms) {
-  DEBUG_EVENT event;
-  bool running = true;
-  while (WaitForDebugEvent(&event, ms)) {
-    ms = 0;
-    options_.debugEvents(event, process_);
-    DWORD answer = DBG_CONTINUE;
-    switch (event.dwDebugEventCode) {
-      case EXCEPTION_DEBUG_EVENT:
-        // The loader's first breakpoint is the debugger's own; every other
-        // exception goes to the game's handlers as it would undebugged.
-        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT || seenBreakpoint_)
-          answer = DBG_EXCEPTION_NOT_HANDLED;
-        seenBreakpoint_ = true;
-        break;
-      case CREATE_PROCESS_DEBUG_EVENT:
-        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
-        break;
-      case LOAD_DLL_DEBUG_EVENT:
-        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
-        break;
-      case EXIT_PROCESS_DEBUG_EVENT:
-        running = false;
-        break;
-      default:
-        break;
-    }
-    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
-    if (!running) break;
-  }
-  return running;
 }
 
 bool GameRun::responding(int ms) {

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/box.h"
@@ -35,7 +36,8 @@ struct RunOptions {
   // When set, the game runs with this process as its debugger and every
   // debug event is handed here first: exceptions the game handles itself
   // (the runtime's fault guard) show up as well as those that end it. The
-  // game goes on as it would without a debugger.
+  // game goes on as it would without a debugger. Called on a thread of its
+  // own, which answers the game's events while the boxes are read.
   std::function<void(const DEBUG_EVENT&, HANDLE process)> debugEvents;
 };
 
@@ -61,24 +63,25 @@ class GameRun {
   // Whether the game's windows answer a message within `ms`: a game that
   // still runs its message loop, as opposed to one stuck outside it.
   bool responding(int ms);
-  // Waits up to `ms` for the game, handling this thread's messages and,
-  // when debugging, the game's debug events (for callers running their own
-  // poll loop).
+  // Waits up to `ms` for the game, handling this thread's messages (for
+  // callers running their own poll loop).
   void pause(DWORD ms);
 
   const std::vector<Box>& boxes() const { return result_.boxes; }
 
  private:
   void answerBox(HWND box);
-  bool drainDebugEvents(DWORD ms);   // false once the game has exited
+  // The debugger's thread: starts the game and answers its debug events
+  // until it exits.
+  void debug(const std::wstring& exePath, std::wstring commandLine, const std::wstring& folder, HANDLE started);
 
   HANDLE process_ = nullptr;
   DWORD processId_ = 0;
   DWORD startTick_ = 0;
   RunOptions options_;
   GameResult result_;
-  std::vector<HWND> answered_;
-  bool seenBreakpoint_ = false;  // boxes answered that may not have closed yet
+  std::vector<HWND> answered_;  // boxes answered that may not have closed yet
+  std::thread debugger_;
 };
 
 

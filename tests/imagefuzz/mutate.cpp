@@ -124,6 +124,7 @@ class Mutator {
   void truncate() {
     const uint32_t size = static_cast<uint32_t>(m_.file.size());
     const uint32_t imageStart = l_.header + img::kHeaderSize;
+    if (size <= imageStart) return;   // cut already, inside the header
     // Mostly inside the image, now and then inside the header.
     const uint32_t cut = pick(8) ? imageStart + pick(size - imageStart) : l_.header + pick(img::kHeaderSize);
     m_.file.resize(cut);
@@ -132,6 +133,7 @@ class Mutator {
 
   void headerEdit() {
     const uint32_t at = l_.header + pick(img::kHeaderSize);
+    if (at >= m_.file.size()) return;
     m_.file[at] = static_cast<uint8_t>(pick(3) ? m_.file[at] ^ (1u << pick(8)) : pick(256));
     note("header byte " + std::to_string(at - l_.header) + " -> " + hex(m_.file[at]).substr(6));
   }
