@@ -12,7 +12,23 @@ qrt::GuardedFault g_lastFault{};
 constexpr DWORD kDelayLoadModuleMissing = 0xC06D007E;
 constexpr DWORD kDelayLoadFunctionMissing = 0xC06D007F;
 
-bool isFault(DWORD code) {
+}  // namespace
+
+// Frame-based handler: runs only when nothing inside the guarded code
+// handled the exception itself.
+extern "C" EXCEPTION_DISPOSITION __cdecl qrt_fault_handler(EXCEPTION_RECORD* record, void* establisher,
+                                                           CONTEXT* context, void*) {
+  if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+  if (!qrt::isFaultCode(record->ExceptionCode)) return ExceptionContinueSearch;
+  g_lastFault.code = record->ExceptionCode;
+  g_lastFault.address = reinterpret_cast<uint32_t>(record->ExceptionAddress);
+  context->Esp = reinterpret_cast<DWORD>(establisher);
+  context->Eip = reinterpret_cast<DWORD>(&qrt_fault_landing);
+  return ExceptionContinueExecution;
+}
+
+namespace qrt {
+bool isFaultCode(uint32_t code) {
   switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
     case EXCEPTION_ILLEGAL_INSTRUCTION:
@@ -38,21 +54,6 @@ bool isFault(DWORD code) {
       return false;
   }
 }
-}  // namespace
 
-// Frame-based handler: runs only when nothing inside the guarded code
-// handled the exception itself.
-extern "C" EXCEPTION_DISPOSITION __cdecl qrt_fault_handler(EXCEPTION_RECORD* record, void* establisher,
-                                                           CONTEXT* context, void*) {
-  if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
-  if (!isFault(record->ExceptionCode)) return ExceptionContinueSearch;
-  g_lastFault.code = record->ExceptionCode;
-  g_lastFault.address = reinterpret_cast<uint32_t>(record->ExceptionAddress);
-  context->Esp = reinterpret_cast<DWORD>(establisher);
-  context->Eip = reinterpret_cast<DWORD>(&qrt_fault_landing);
-  return ExceptionContinueExecution;
-}
-
-namespace qrt {
 GuardedFault lastGuardedFault() { return g_lastFault; }
 }  // namespace qrt

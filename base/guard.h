@@ -22,4 +22,8 @@ struct GuardedFault {
 };
 // The last fault caught by the guard.
 GuardedFault lastGuardedFault();
+// Whether an exception code is one the guard turns into the internal-error
+// box: access violations, bad instructions, arithmetic faults, a stack
+// overflow, a late-loaded DLL or function missing.
+bool isFaultCode(uint32_t code);
 }

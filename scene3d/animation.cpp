@@ -132,6 +132,16 @@ void advanceAnimation(SceneFrame& f, double frameStep) {
   applyPose(m);
 }
 
+// What starting a set ends with, on either command: when it ends on the
+// player's clock, no plays yet, the old set's weight and its fade, the pose.
+static void startSet(Model& m, AnimationState& a, double period, double fadeWeight, double fade) {
+  a.period = period;
+  a.playCount = 0;
+  a.fadeWeight = fadeWeight;
+  a.fadeTime = fade;
+  applyPose(m);
+}
+
 int32_t cmdG3FrmSetAni(Call& c) {
   SceneFrame* f = frameOf(c);
   double fade = 0;
@@ -146,11 +156,7 @@ int32_t cmdG3FrmSetAni(Call& c) {
   m.player.track[1] = anim::Track{m.player.track[1].set, false, 0.0, 0.0, 0.0};
   m.player.resetTime();
   m.player.advance(0.0);
-  a.period = m.sets[static_cast<size_t>(c.i(1))].period();
-  a.playCount = 0;
-  a.fadeWeight = 0.0;
-  a.fadeTime = fade;
-  applyPose(m);
+  startSet(m, a, m.sets[static_cast<size_t>(c.i(1))].period(), 0.0, fade);
   return kDone;
 }
 
@@ -175,11 +181,7 @@ int32_t cmdG3FrmSetAniChg(Call& c) {
   m.player.resetTime();
   n.position = 0.0;
   m.player.advance(0.0);
-  a.period = m.sets[static_cast<size_t>(c.i(1))].period() + m.player.time();
-  a.playCount = 0;
-  a.fadeWeight = 1.0;
-  a.fadeTime = fade;
-  applyPose(m);
+  startSet(m, a, m.sets[static_cast<size_t>(c.i(1))].period() + m.player.time(), 1.0, fade);
   return kDone;
 }
 

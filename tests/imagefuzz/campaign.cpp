@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "base/guard.h"
 #include "tests/e2e/harness.h"
 #include "tests/imagefuzz/mutate.h"
 #include "tests/imagefuzz/seeds.h"
@@ -51,27 +52,6 @@ const char* placeName(Place p) {
     case Place::Runtime: return "runtime";
     case Place::System: return "system";
     default: return "unknown";
-  }
-}
-
-bool isFault(DWORD code) {
-  switch (code) {
-    case EXCEPTION_ACCESS_VIOLATION:
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-    case EXCEPTION_PRIV_INSTRUCTION:
-    case EXCEPTION_INT_DIVIDE_BY_ZERO:
-    case EXCEPTION_INT_OVERFLOW:
-    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
-    case EXCEPTION_DATATYPE_MISALIGNMENT:
-    case EXCEPTION_IN_PAGE_ERROR:
-    case EXCEPTION_STACK_OVERFLOW:
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-    case EXCEPTION_FLT_INVALID_OPERATION:
-    case EXCEPTION_FLT_OVERFLOW:
-    case EXCEPTION_FLT_STACK_CHECK:
-      return true;
-    default:
-      return false;
   }
 }
 
@@ -117,7 +97,9 @@ struct Watch {
         break;
       case EXCEPTION_DEBUG_EVENT: {
         const EXCEPTION_RECORD& r = e.u.Exception.ExceptionRecord;
-        if (!isFault(r.ExceptionCode)) break;
+        // The faults the runtime's guard would catch; breakpoints are the
+        // debugger's own.
+        if (!isFaultCode(r.ExceptionCode) || r.ExceptionCode == EXCEPTION_BREAKPOINT) break;
         const auto address = reinterpret_cast<uint32_t>(r.ExceptionAddress);
         if (faults.size() < 16) faults.push_back({r.ExceptionCode, address, placeOf(address), e.u.Exception.dwFirstChance != 0});
         break;

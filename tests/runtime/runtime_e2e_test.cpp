@@ -138,13 +138,8 @@ TEST(Runtime, SingleInstanceFlagAllowsOneCopyPerPath) {
   running.kill();
 }
 
-// Without the DirectX 9 runtime's D3DX the game still starts, and G@SETUP
-// says in one box what to install instead of the system refusing the
-// executable.
-TEST(Runtime, WithoutD3dxTheGameSaysWhatToInstall) {
-  ScratchFolder dir("no_d3dx");
-  ImageBuilder b;
-  Routine& m = b.main();
+// G@SETUP of a 320 x 240 window, 32 bits a pixel.
+static void setUp320x240(Routine& m) {
   const int w = m.slot(), h = m.slot(), depth = m.slot(), window = m.slot(), screen = m.slot();
   m.native([&](X86& x) {
     x.storeImm(w, 320);
@@ -154,6 +149,16 @@ TEST(Runtime, WithoutD3dxTheGameSaysWhatToInstall) {
     x.next();
   });
   m.command("G@SETUP", screen, {w, h, depth, window});
+}
+
+// Without the DirectX 9 runtime's D3DX the game still starts, and G@SETUP
+// says in one box what to install instead of the system refusing the
+// executable.
+TEST(Runtime, WithoutD3dxTheGameSaysWhatToInstall) {
+  ScratchFolder dir("no_d3dx");
+  ImageBuilder b;
+  Routine& m = b.main();
+  setUp320x240(m);
   m.end();
   const std::wstring game = makeGame(dir, L"nod3dx.exe", b.build());
   // Hidden from this one executable, as Wine lets a prefix say per program.
@@ -181,15 +186,7 @@ TEST(Runtime, TheWindowGrowsWithTheScreensDotsPerInch) {
   ScratchFolder dir("dpi");
   ImageBuilder b;
   Routine& m = b.main();
-  const int w = m.slot(), h = m.slot(), depth = m.slot(), window = m.slot(), screen = m.slot();
-  m.native([&](X86& x) {
-    x.storeImm(w, 320);
-    x.storeImm(h, 240);
-    x.storeImm(depth, 32);
-    x.storeImm(window, 1);
-    x.next();
-  });
-  m.command("G@SETUP", screen, {w, h, depth, window});
+  setUp320x240(m);
   Label loop = m.here();
   m.command("S@WAIT", 0);
   m.native([&](X86& x) { x.next(loop); });
