@@ -358,7 +358,7 @@ void drawNetworkStatus(Routine& m, const Network& n, int screen) {
   m.join(n.roleLabel, m.constant("connected"), n.line);
   m.bind(print);
   m.native([&](X86& x) {
-    x.storeImm(n.cx, 472);
+    x.storeImm(n.cx, 460);
     x.storeImm(n.cy, 84);
     x.next();
   });
