@@ -13,6 +13,8 @@
 // rocket crashes into the balls audibly. With the environment
 // variable QRT_DEMO_SHOT set it saves the screen to demo_shot.png after
 // three seconds and ends by itself (for screenshots without a display).
+// Started with the word `host` or `join` two copies play together over
+// 127.0.0.1, each showing the other's rocket (demo_network.h).
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -24,6 +26,7 @@
 #include "tools/imagebuilder/image_builder.h"
 #include "tools/mkdemo/demo_edit_line.h"
 #include "tools/mkdemo/demo_input.h"
+#include "tools/mkdemo/demo_network.h"
 #include "tools/mkdemo/demo_scene.h"
 #include "tools/mkdemo/demo_sound.h"
 
@@ -180,8 +183,11 @@ class DemoGame {
     const int temp = m_.slot(), number = m_.slot();
     const int counted = m_.slot(), labelled = m_.slot(), line = m_.slot();
 
-    // Set-up: a 640 x 480 window, then the screenshot switch from the
-    // environment (GetEnvironmentVariableA(name, NULL, 0) > 0 when set).
+    // Set-up: the command line first, so that a two-player copy keeps
+    // stepping while inactive from its first step on; a 640 x 480 window,
+    // then the screenshot switch from the environment
+    // (GetEnvironmentVariableA(name, NULL, 0) > 0 when set).
+    const qrt::demo::Network net = qrt::demo::readRole(m_);
     call("G@SETUP", screen, {k(640), k(480), k(32), k(1)});
     const int getEnv = b_.exfunc("kernel32.dll", "GetEnvironmentVariableA", Int, {Str, Int, Int});
     m_.exfuncCall(getEnv, shot, {k(0), k(0), text("QRT_DEMO_SHOT")});
@@ -207,6 +213,7 @@ class DemoGame {
     const qrt::demo::Player player = qrt::demo::declarePlayer(m_, 320 - 16, 392 - 16);
     const qrt::demo::EditLine edit = qrt::demo::declareEditLine(m_, {.x = 20, .y = 84});
     const qrt::demo::Sounds sounds = qrt::demo::loadSounds(m_);
+    qrt::demo::startNetwork(m_, net, player, sheet);
     const int lastX = m_.slot();
 
     call("SYSTIME", start);
@@ -415,6 +422,8 @@ class DemoGame {
       x.store(cy, EAX);
       x.next();
     });
+    qrt::demo::stepNetwork(m_, net, player, mirror, now);
+    qrt::demo::drawPeer(m_, net, screen);
     call("G@CHRCOPYC", 0, {rocket, screen, cx, cy, mirror, kf(1.0f), kf(0.0f)});
 
     // Panels and text.
@@ -433,9 +442,11 @@ class DemoGame {
     m_.join(labelled, number, line);
     call("G@PRINT", 0, {screen, k(20), k(438), line});
     qrt::demo::drawEditLine(m_, edit, screen);
+    qrt::demo::drawNetworkStatus(m_, net, screen);
 
     // Screenshot mode: after three seconds save the frame (before it is
-    // presented: the swap discards the back buffer) and end.
+    // presented: the swap discards the back buffer) and end; a two-player
+    // copy first waits a little for its peer.
     Label snap = m_.label();
     m_.native([&](X86& x) {
       x.load(EAX, shot);
@@ -445,6 +456,7 @@ class DemoGame {
       x.load(EAX, t);
       x.cmpImm(EAX, 3000);
       x.jcc(Cond::L, go);
+      qrt::demo::holdShot(x, net, t, go);
       x.next(snap);
       x.bind(go);
       x.next();
@@ -459,6 +471,7 @@ class DemoGame {
 
     m_.bind(snap);
     call("G@CHRSAVE", 0, {screen, text("demo_shot.png"), 0, k(3)});
+    qrt::demo::reportNetwork(m_, net);
     call("SYSEXIT", 0);
     m_.end();
   }
