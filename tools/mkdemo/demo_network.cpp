@@ -176,6 +176,19 @@ void stepNetwork(Routine& m, const Network& n, const Player& p, int mirror, int 
     x.next(done);
     x.bind(time);
   };
+  // After a P@SRVMAKE or P@USERMAKE: on with a handle, or try again later.
+  auto goOnIfMade = [&](int handle) {
+    m.native([&](X86& x) {
+      Label made = x.label();
+      x.load(EAX, handle);
+      x.cmpImm(EAX, 0);
+      x.jcc(Cond::NE, made);
+      retryLater(x);
+      x.next(done);
+      x.bind(made);
+      x.next();
+    });
+  };
   m.native([&](X86& x) {
     leaveIf(x, n.role, Cond::E, kAlone, done);
     leaveIf(x, n.state, Cond::E, kConnected, exchange);
@@ -188,16 +201,7 @@ void stepNetwork(Routine& m, const Network& n, const Player& p, int mirror, int 
   // The host: a server once the port can be had, then the first player
   // whose handshake is done.
   m.command("P@SRVMAKE", n.server, {n.port, n.key, n.zero});
-  m.native([&](X86& x) {
-    Label made = x.label();
-    x.load(EAX, n.server);
-    x.cmpImm(EAX, 0);
-    x.jcc(Cond::NE, made);
-    retryLater(x);
-    x.next(done);
-    x.bind(made);
-    x.next();
-  });
+  goOnIfMade(n.server);
   m.bind(accept);
   m.command("P@SRVGETUSER", n.result, {n.server});
   m.native([&](X86& x) {
@@ -229,16 +233,7 @@ void stepNetwork(Routine& m, const Network& n, const Player& p, int mirror, int 
     x.next();
   });
   m.command("P@USERMAKE", n.user, {n.address, n.port, n.key, n.zero});
-  m.native([&](X86& x) {
-    Label made = x.label();
-    x.load(EAX, n.user);
-    x.cmpImm(EAX, 0);
-    x.jcc(Cond::NE, made);
-    retryLater(x);
-    x.next(done);
-    x.bind(made);
-    x.next();
-  });
+  goOnIfMade(n.user);
   m.bind(state);
   m.command("P@USERGETSTATE", n.result, {n.user});
   m.native([&](X86& x) {
