@@ -16,13 +16,7 @@ bool isBelow(const SceneFrame* f, const SceneFrame* ancestor) {
 }
 
 void addChild(SceneFrame& parent, SceneFrame& child) {
-  if (child.parent) {
-    if (child.previous)
-      child.previous->next = child.next;
-    else
-      child.parent->firstChild = child.next;
-    if (child.next) child.next->previous = child.previous;
-  }
+  detachFrame(child);
   child.parent = &parent;
   child.previous = nullptr;
   child.next = parent.firstChild;
@@ -36,15 +30,6 @@ void attachLight(SceneFrame& frame, Light& l) {
   l.nextInFrame = frame.lights;
   if (frame.lights) frame.lights->previousInFrame = &l;
   frame.lights = &l;
-}
-
-void removeChild(SceneFrame& f) {
-  if (f.previous)
-    f.previous->next = f.next;
-  else
-    f.parent->firstChild = f.next;
-  if (f.next) f.next->previous = f.previous;
-  f.parent = f.next = f.previous = nullptr;
 }
 
 }  // namespace
@@ -75,7 +60,7 @@ int32_t cmdG3Delete(Call& c) {
   // Only from the frame it hangs on: taking it out of another frame's list
   // would tear that list apart.
   if (SceneFrame* f = s->frames.find(c.handle(0))) {
-    if (f->parent == parent) removeChild(*f);
+    if (f->parent == parent) detachFrame(*f);
     return kDone;
   }
   if (Light* l = findLight(*s, c.handle(0))) {

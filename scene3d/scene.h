@@ -146,6 +146,8 @@ Light* findLight(Scene3dState& s, uint32_t handle);
 // Makes a free frame (no parent) with the values of a new frame; nullptr
 // after box 620 when it cannot be had.
 SceneFrame* makeFrame(Call& c, Scene3dState& s);
+// Takes a frame out of its parent's list of children (none: nothing).
+void detachFrame(SceneFrame& f);
 // Unlinks a frame from its parent, its children and its lights from it.
 void unlinkFrame(SceneFrame& f);
 // G3@RELEASE of a frame: unlinked, its resources given back, its handle dead.

@@ -70,17 +70,21 @@ void detachLight(Light& l) {
   l.nextInFrame = l.previousInFrame = nullptr;
 }
 
-void unlinkFrame(SceneFrame& f) {
-  if (f.parent) {
-    if (f.previous)
-      f.previous->next = f.next;
-    else
-      f.parent->firstChild = f.next;
-    if (f.next) f.next->previous = f.previous;
-  }
+void detachFrame(SceneFrame& f) {
+  if (!f.parent) return;
+  if (f.previous)
+    f.previous->next = f.next;
+  else
+    f.parent->firstChild = f.next;
+  if (f.next) f.next->previous = f.previous;
   f.parent = f.next = f.previous = nullptr;
-  // Children and lights stay alive, detached, with their handles.
-  while (SceneFrame* child = f.firstChild) unlinkFrame(*child);
+}
+
+void unlinkFrame(SceneFrame& f) {
+  detachFrame(f);
+  // Children and lights stay alive, detached, with their handles; a child
+  // keeps what hangs below it.
+  while (SceneFrame* child = f.firstChild) detachFrame(*child);
   while (Light* l = f.lights) detachLight(*l);
 }
 

@@ -406,12 +406,14 @@ TEST(Scene, SpritesAndTheSceneDoNotDisturbEachOther) {
 }
 
 // Releasing a frame that is still in the tree, with a child and a light:
-// it is taken out first, and the child stays a live, free frame.
+// it is taken out first, and the child stays a live, free frame that keeps
+// its own child.
 TEST(Scene, ReleasingALinkedFrameLetsGoOfItsChildrenAndLights) {
   SceneScript s;
-  const int parent = s.box(1.0f), child = s.box(1.0f);
+  const int parent = s.box(1.0f), child = s.box(1.0f), grandchild = s.box(1.0f);
   s.add(parent);
   s.add(child, parent);
+  s.add(grandchild, child);
   const int l = s.light();
   s.add(l, parent);
   s.run("G3@RELEASE", {parent});
@@ -423,6 +425,7 @@ TEST(Scene, ReleasingALinkedFrameLetsGoOfItsChildrenAndLights) {
   Game game(s);
   EXPECT_GT(litPixels(renderedScreen(game)), 50);
   EXPECT_EQ(frameRecord(game, child).parent, &scene()->root);
+  EXPECT_EQ(frameRecord(game, grandchild).parent, &frameRecord(game, child));
 }
 
 // Bad handles, ranges and the root's -1, a loop in the tree, an unknown
