@@ -116,6 +116,21 @@ struct DisplayState {
   bool resourcesLost = false;
 };
 
+// Fonts for 2D and 3D text: "ＭＳ ゴシック" in cp932 bytes, the face when a
+// script names none, and the character set of its choice 0 ANSI, 1 default,
+// 2 symbol, 3 Shift-JIS (anything else OEM).
+inline constexpr char kDefaultFontFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
+inline constexpr BYTE kShiftJisCharset = SHIFTJIS_CHARSET;
+constexpr BYTE fontCharset(int32_t choice) {
+  switch (choice) {
+    case 0: return ANSI_CHARSET;
+    case 1: return DEFAULT_CHARSET;
+    case 2: return SYMBOL_CHARSET;
+    case 3: return SHIFTJIS_CHARSET;
+    default: return OEM_CHARSET;
+  }
+}
+
 // The display state of the run (the 2D graphics family's record), or
 // nullptr when it is absent.
 DisplayState* display();

@@ -10,10 +10,6 @@ namespace qrt {
 
 namespace {
 
-// cp932 bytes of "ＭＳ ゴシック", the default face.
-constexpr char kDefaultFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
-constexpr BYTE kShiftJisCharset = 128;
-
 bool createFont(DisplayState& d, INT height, UINT weight, BOOL italic, BYTE charset, const char* face) {
   d.font.Reset();
   if (!d.device) return false;
@@ -39,7 +35,7 @@ int32_t cmdGPrint(Call& c) {
   SurfaceRecord* s = findSurface(d, c.handle(0));
   if (!s) return c.fail(660);
   if (c.empty(3)) return kDone;
-  if (!d->font && !createFont(*d, 24, FW_NORMAL, FALSE, kShiftJisCharset, kDefaultFace)) {
+  if (!d->font && !createFont(*d, 24, FW_NORMAL, FALSE, kShiftJisCharset, kDefaultFontFace)) {
     return c.fail(660);
   }
   const std::wstring wide = widen932(c.s(3));
@@ -57,16 +53,9 @@ int32_t cmdGFont(Call& c) {
   DisplayState* d = display();
   if (!d) return c.fail(660);
   const BOOL italic = c.i(2) == 1;
-  BYTE charset;
-  switch (c.i(3)) {
-    case 0: charset = ANSI_CHARSET; break;
-    case 1: charset = DEFAULT_CHARSET; break;
-    case 2: charset = SYMBOL_CHARSET; break;
-    case 3: charset = kShiftJisCharset; break;
-    default: charset = OEM_CHARSET; break;
-  }
+  const BYTE charset = fontCharset(c.i(3));
   const bool made = c.unset(4)
-      ? createFont(*d, c.i(0), static_cast<UINT>(c.i(1)), italic, kShiftJisCharset, kDefaultFace)
+      ? createFont(*d, c.i(0), static_cast<UINT>(c.i(1)), italic, kShiftJisCharset, kDefaultFontFace)
       : createFont(*d, c.i(0), static_cast<UINT>(c.i(1)), italic, charset, c.s(4));
   if (!made) {
     d->font.Reset();

@@ -12,11 +12,9 @@ namespace qrt {
 
 namespace {
 
-// cp932 bytes of the faces 3D text asks for: "MS ゴシック" when a script
-// names no face, "ＭＳ ゴシック" for the text context made on first use.
+// cp932 bytes of "MS ゴシック", the face 3D text asks for when a script
+// names none (the text context made on first use has the 2D default).
 constexpr char kNamedDefaultFace[] = "MS \x83\x53\x83\x56\x83\x62\x83\x4e";
-constexpr char kFirstUseFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
-constexpr BYTE kShiftJisCharset = 128;
 constexpr int kBoardResource = 300;
 constexpr UINT kMaxTextUnits = 259;   // and the terminator
 
@@ -94,14 +92,7 @@ int32_t cmdG3FrmMakeTorus(Call& c) {
 int32_t cmdG3FrmFont(Call& c) {
   Scene3dState* s = scene();
   if (!s) return c.fail(660);
-  BYTE charset;
-  switch (c.i(3)) {
-    case 0: charset = ANSI_CHARSET; break;
-    case 1: charset = DEFAULT_CHARSET; break;
-    case 2: charset = SYMBOL_CHARSET; break;
-    case 3: charset = kShiftJisCharset; break;
-    default: charset = OEM_CHARSET; break;
-  }
+  const BYTE charset = fontCharset(c.i(3));
   // A named face is always Tahoma: the name itself is not used.
   const bool named = !c.unset(4);
   if (!makeTextContext(*s, c.i(0), c.i(1), c.i(2) == 1, named ? charset : kShiftJisCharset,
@@ -113,7 +104,7 @@ int32_t cmdG3FrmFont(Call& c) {
 int32_t cmdG3FrmMakeText(Call& c) {
   Scene3dState* s = scene();
   if (!s) return c.fail(620);
-  if (!s->textContext && !makeTextContext(*s, 24, 0, false, kShiftJisCharset, kFirstUseFace)) return c.fail(660);
+  if (!s->textContext && !makeTextContext(*s, 24, 0, false, kShiftJisCharset, kDefaultFontFace)) return c.fail(660);
   std::wstring text = widen932(c.s(0));
   if (text.size() > kMaxTextUnits) text.resize(kMaxTextUnits);
   ComPtr<ID3DXMesh> mesh;
