@@ -18,6 +18,7 @@
 #include "scene3d/keyframes.h"
 #include "scene3d/ray.h"
 #include "tests/support/script.h"
+#include "tools/bench/clock.h"
 
 using qrt::test::Program;
 using qrt::test::Script;
@@ -29,12 +30,7 @@ constexpr int kModels = 100, kBones = 20, kKeys = 30, kGrid = 32;
 // Where the plain loops leave their results, so that they are computed.
 volatile double g_sink;
 
-double now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using qrt::bench::now;
 
 // A chain of 20 frames, each turning and moving over 30 keys, with one
 // small triangle; and a flat grid of 2048 triangles for the rays.

@@ -14,17 +14,13 @@
 
 #include "tests/support/program.h"
 #include "tools/imagebuilder/image_builder.h"
+#include "tools/bench/clock.h"
 
 using namespace qrt::img;
 
 namespace {
 
-double now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using qrt::bench::now;
 
 // Seconds to run a program image to its end through the real engine (the
 // loops never yield, so this is one engine step).

@@ -17,18 +17,14 @@
 
 #include "base/cp932.h"
 #include "tests/support/script.h"
+#include "tools/bench/clock.h"
 
 namespace {
 
 constexpr uint32_t kReadBytes = 10u << 20;
 constexpr uint32_t kWriteBytes = 1u << 20;
 
-double now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using qrt::bench::now;
 
 size_t lineLength(uint32_t k) { return 10 + (k * 37) % 90; }
 

@@ -8,7 +8,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <chrono>
 #include <cstdio>
 #include <algorithm>
 #include <string>
@@ -16,12 +15,13 @@
 
 #include "tests/net/loopback.h"
 #include "tests/support/script.h"
+#include "tools/bench/clock.h"
 
 using namespace qrt::test;
 
 namespace {
 
-double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+using qrt::bench::now;
 
 constexpr int kRoundTrips = 5000;
 constexpr int kBigMessages = 2000;

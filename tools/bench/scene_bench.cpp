@@ -13,18 +13,14 @@
 
 #include "scene3d/scene.h"
 #include "tests/support/script.h"
+#include "tools/bench/clock.h"
 
 using qrt::test::Game;
 using qrt::test::Script;
 
 namespace {
 
-double now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using qrt::bench::now;
 
 // G@SETUP, the lights and `boxes` frames in a grid, S@WAIT, then `frames`
 // rounds of clear, G3@RENDER, G@FLIP.

@@ -28,6 +28,7 @@
 #include "base/cp932.h"
 #include "tests/support/script.h"
 #include "tools/media/sound_files.h"
+#include "tools/bench/clock.h"
 
 using Microsoft::WRL::ComPtr;
 using namespace qrt::test;
@@ -36,12 +37,7 @@ namespace {
 
 constexpr int kWaveLoads = 20, kMusicLoads = 10;
 
-double now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using qrt::bench::now;
 
 std::string writeTemp(const char* name, const qrt::media::Bytes& bytes) {
   char temp[MAX_PATH];

@@ -22,17 +22,13 @@
 #include "host/loader.h"
 #include "base/runtime.h"
 #include "tools/imagebuilder/image_builder.h"
+#include "tools/bench/clock.h"
 
 using namespace qrt::img;
 
 namespace {
 
-double now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using qrt::bench::now;
 
 // A game in this process: opened, stepped with the window's messages
 // handled between steps as the host loop does, and closed.
