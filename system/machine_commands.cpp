@@ -113,8 +113,9 @@ int32_t cmdSSysParm(Call& c) {
 }
 
 // 1 for the first copy to ask under the name, 0 when another holds it. The
-// mutex is kept until the program ends, so a second check in this process
-// finds it too.
+// first copy's mutex is kept until the program ends, so a second check in
+// this process finds it too; any other handle is closed at once (a game
+// that checks every frame must not pile them up).
 int32_t cmdSSysActChk(Call& c) {
   if (c.empty(0)) return c.fail(660, -1);
   const std::wstring name = instanceMutexName(c.s(0));
@@ -122,11 +123,12 @@ int32_t cmdSSysActChk(Call& c) {
   ObjectHandle mutex(CreateMutexW(nullptr, TRUE, name.c_str()));
   if (!mutex) return 0;
   const bool first = GetLastError() == 0;
+  if (!first) return 0;
   if (SystemRecord* r = systemRecord())
     r->instanceMutexes.push_back(std::move(mutex));
   else
     mutex.release();  // no record to keep it in: the process holds it
-  return first ? 1 : 0;
+  return 1;
 }
 
 int32_t cmdSSysActLook(Call&) { return kDone; }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/cp932.h"
+#include "system/system.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/script.h"
 
@@ -29,10 +30,14 @@ TEST(SystemGame, BoxesCommandLineAndInstanceCheckAcrossProcesses) {
   const int held = holder.text(name);
   const int first = holder.call("S@SYSACTCHK", {held});
   const int second = holder.call("S@SYSACTCHK", {held});
+  holder.call("S@SYSACTCHK", {held});
   Game holding(holder);
   holding.runToEnd();
   EXPECT_EQ(holding.integer(first), 1);
   EXPECT_EQ(holding.integer(second), 0);
+  // Only the first check's handle is kept: asking again keeps no more.
+  ASSERT_NE(qrt::systemRecord(), nullptr);
+  EXPECT_EQ(qrt::systemRecord()->instanceMutexes.size(), 1u);
 
   Script s;
   const int ok = box(s, s.callText("S@PARAM"), s.noString(), 9);
