@@ -39,4 +39,14 @@ bool isLeadByte932(unsigned char c) {
   return table[c];
 }
 
+size_t charWidth932(std::string_view text, size_t i) {
+  return isLeadByte932(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+}
+
+size_t lastCharStart932(std::string_view text) {
+  size_t last = 0;
+  for (size_t i = 0; i < text.size(); i += charWidth932(text, i)) last = i;
+  return last;
+}
+
 }  // namespace qrt

@@ -33,9 +33,9 @@ struct Writer {
   size_t capacity;
   size_t used = 0;
   void append(const char* text, size_t length) {
+    const std::string_view t(text, length);
     for (size_t i = 0; i < length && used + 1 < capacity;) {
-      auto c = static_cast<unsigned char>(text[i]);
-      size_t width = (isLeadByte932(c) && i + 1 < length) ? 2 : 1;
+      const size_t width = charWidth932(t, i);
       if (used + width + 1 > capacity) break;
       memcpy(out + used, text + i, width);
       used += width;

@@ -106,24 +106,13 @@ bool CandidateBlock::reserve(uint32_t bytes) {
 
 namespace {
 
-bool isLead(const TextEntryState& t, uint32_t i) {
-  return isLeadByte932(static_cast<unsigned char>(t.edit.data[i]));
-}
-
-// Bytes of the character starting at i: two for a lead byte that has its
-// trail byte, else one.
 uint32_t charLength(const TextEntryState& t, uint32_t i) {
-  return isLead(t, i) && i + 1 < t.edit.length ? 2 : 1;
+  return static_cast<uint32_t>(charWidth932({t.edit.data, t.edit.length}, i));
 }
 
 // Start of the character that ends at (or spans) the caret.
 uint32_t previousCharStart(const TextEntryState& t) {
-  uint32_t i = 0;
-  for (;;) {
-    const uint32_t next = i + charLength(t, i);
-    if (next >= t.caret) return i;
-    i = next;
-  }
+  return static_cast<uint32_t>(lastCharStart932({t.edit.data, t.caret}));
 }
 
 // Room for the text, one more byte and the NUL; a new buffer starts empty.

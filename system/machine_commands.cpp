@@ -31,17 +31,6 @@ int32_t folderResult(Call& c, UINT(WINAPI* query)(LPWSTR, UINT)) {
   return wideResult(c, n > 0 && n <= MAX_PATH ? folder : L"");
 }
 
-// Where the last character of a cp932 text starts: a double-byte character
-// goes whole, so that no lead byte is left without its trail byte.
-size_t lastCharacterStart(std::string_view text) {
-  size_t last = 0;
-  for (size_t i = 0; i < text.size();) {
-    last = i;
-    i += isLeadByte932(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-  }
-  return last;
-}
-
 // The object namespace takes a backslash only after a session namespace;
 // any other would make the platform refuse the name, and every check
 // would then report another copy running.
@@ -109,7 +98,7 @@ int32_t cmdSParam(Call& c) { return c.text(g_host.rt.commandLine); }
 
 int32_t cmdSSysParm(Call& c) {
   const std::string_view line = g_host.rt.commandLine;
-  return c.text(line.substr(0, lastCharacterStart(line)));
+  return c.text(line.substr(0, lastCharStart932(line)));
 }
 
 // 1 for the first copy to ask under the name, 0 when another holds it. The
