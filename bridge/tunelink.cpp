@@ -58,6 +58,8 @@ extern "C" {
 __declspec(dllexport) int32_t __stdcall LoadDLL() {
   HMODULE module = LoadLibraryA("./pxtone.dll");
   if (!module) return 0;
+  // Loaded again: the older reference goes, so that one FreeDLL unloads it.
+  if (g_player.module) FreeLibrary(g_player.module);
   g_player.module = module;
   find(g_player.ready, "pxtone_Ready");
   find(g_player.reset, "pxtone_Reset");

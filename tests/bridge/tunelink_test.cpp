@@ -155,6 +155,17 @@ TEST(Bridge, NamesThePlayerLacksGiveZeroAndTheRestStillWork) {
   EXPECT_NE(call("FreeDLL"), 0);
 }
 
+// Loading twice and freeing once unloads the player: the bridge holds one
+// reference, whatever the number of loads.
+TEST(Bridge, OneFreeAfterTwoLoadsUnloadsThePlayer) {
+  enterFolder("partial");
+  ASSERT_EQ(call("LoadDLL"), 1);
+  ASSERT_EQ(call("LoadDLL"), 1);
+  EXPECT_NE(GetModuleHandleA("pxtone.dll"), nullptr);
+  EXPECT_NE(call("FreeDLL"), 0);
+  EXPECT_EQ(GetModuleHandleA("pxtone.dll"), nullptr);
+}
+
 // A game declares the exports with EXFUNC; the runtime pushes its operands
 // in order, so the exports' first parameter receives the last operand.
 TEST(Bridge, AGameCallsItThroughExfunc) {
