@@ -13,7 +13,7 @@ namespace qrt {
 
 namespace {
 
-CdState* g_cd = nullptr;
+using CdRecord = PlainRecord<CdState>;
 
 constexpr int32_t kDeviceFailed = -1;
 
@@ -33,29 +33,15 @@ void closeDevice(CdState& s) {
   s.device = 0;
 }
 
-void createCd() {
-  if (!g_cd) g_cd = new (std::nothrow) CdState();
-}
-
-// A disc still playing is stopped; an open device is closed, as nothing
-// could close it later.
-void releaseCd() {
-  if (!g_cd) return;
-  if (g_cd->playing) stopDevice(g_cd->device);
-  if (g_cd->device) closeDevice(*g_cd);
-  delete g_cd;
-  g_cd = nullptr;
-}
-
 // The record with its device open, or nullptr.
 CdState* openCd() {
-  if (!g_cd) return nullptr;
-  if (g_cd->device) return g_cd;
+  if (!CdRecord::current) return nullptr;
+  if (CdRecord::current->device) return CdRecord::current;
   MCI_OPEN_PARMSW open{};
   open.lpstrDeviceType = L"cdaudio";
   if (!send(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_WAIT, open)) return nullptr;
-  g_cd->device = open.wDeviceID;
-  return g_cd;
+  CdRecord::current->device = open.wDeviceID;
+  return CdRecord::current;
 }
 
 void setTimeFormat(CdState& s, DWORD format, DWORD wait) {
@@ -91,7 +77,7 @@ int32_t play(CdState& s, const CdRange& range) {
 
 int32_t cmdMMCdOpen(Call& c) {
   mciSendStringW(L"set cdaudio door open", nullptr, 0, nullptr);
-  if (g_cd) g_cd->playing = false;
+  if (CdRecord::current) CdRecord::current->playing = false;
   return kDone;
 }
 
@@ -122,9 +108,9 @@ int32_t cmdMMCdPlay2(Call& c) {
 }
 
 int32_t cmdMMCdStop(Call& c) {
-  if (!g_cd || !stopDevice(g_cd->device)) return 0;
-  if (g_cd->device) closeDevice(*g_cd);
-  g_cd->playing = false;
+  if (!CdRecord::current || !stopDevice(CdRecord::current->device)) return 0;
+  if (CdRecord::current->device) closeDevice(*CdRecord::current);
+  CdRecord::current->playing = false;
   return 1;
 }
 
@@ -150,7 +136,7 @@ int32_t cmdMMCdGet(Call& c) {
 
 int32_t cmdMMCdPause(Call& c) {
   MCI_GENERIC_PARMS none{};
-  if (g_cd) send(g_cd->device, c.i(0) != 0 ? MCI_RESUME : MCI_PAUSE, MCI_WAIT, none);
+  if (CdRecord::current) send(CdRecord::current->device, c.i(0) != 0 ? MCI_RESUME : MCI_PAUSE, MCI_WAIT, none);
   return kDone;
 }
 
@@ -185,8 +171,16 @@ std::optional<int32_t> cdPositionPart(int32_t item, int32_t part, uint32_t posit
   return static_cast<int32_t>(position >> shift & 0xFF);
 }
 
-CdState* cdState() { return g_cd; }
+CdState* cdState() { return CdRecord::current; }
 
-Family cdFamily() { return {"CD audio", createCd, releaseCd, nullptr, nullptr, cdCommands()}; }
+// A disc still playing is stopped; an open device is closed, as nothing
+// could close it later.
+CdState::~CdState() {
+  if (!device) return;
+  if (playing) stopDevice(device);
+  closeDevice(*this);
+}
+
+Family cdFamily() { return {"CD audio", CdRecord::create, CdRecord::release, nullptr, nullptr, cdCommands()}; }
 
 }  // namespace qrt

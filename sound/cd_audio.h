@@ -12,6 +12,7 @@
 namespace qrt {
 
 struct CdState {
+  ~CdState();
   bool playing = false;     // a play started and not stopped since
   MCIDEVICEID device = 0;   // 0 while the device is not open
 };

@@ -22,22 +22,12 @@ Music::~Music() {
 
 namespace {
 
-MusicList* g_music = nullptr;
+// Every graph is stopped and released with the record, while COM is still
+// there (the host ends COM after the last family).
+using MusicRecord = PlainRecord<MusicList>;
 
 // DirectShow times are in 100 ns; scripts get hundredths of a second.
 constexpr LONGLONG kTimeUnit = 100000;
-
-void createMusicList() {
-  if (!g_music) g_music = new (std::nothrow) MusicList();
-}
-
-// Every graph is stopped and released while COM is still there.
-void releaseMusicList() {
-  if (!g_music) return;
-  g_music->music.releaseAll();
-  delete g_music;
-  g_music = nullptr;
-}
 
 // The first bytes of the file, or false when it cannot be opened. Other
 // readers may hold it: a graph keeps its file open, and the same music may
@@ -69,7 +59,7 @@ HRESULT rewind(Music& m) {
   return m.seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
 }
 
-Music* findMusic(Call& c) { return g_music ? g_music->music.find(c.handle(0)) : nullptr; }
+Music* findMusic(Call& c) { return MusicRecord::current ? MusicRecord::current->music.find(c.handle(0)) : nullptr; }
 
 // A time in hundredths of a second; never -1, which would end the program.
 int32_t hundredths(LONGLONG time) { return static_cast<int32_t>(std::clamp<LONGLONG>(time / kTimeUnit, 0, INT32_MAX)); }
@@ -78,7 +68,7 @@ int32_t hundredths(LONGLONG time) { return static_cast<int32_t>(std::clamp<LONGL
 
 int32_t cmdMLoad(Call& c) {
   if (c.unset(0)) return c.fail(660);
-  if (!g_music) return c.fail(620);
+  if (!MusicRecord::current) return c.fail(620);
   const std::wstring path = widen932(c.s(0));
   uint8_t head[kMusicSignatureBytes] = {};
   uint32_t got = 0;
@@ -89,7 +79,7 @@ int32_t cmdMLoad(Call& c) {
   if (!makeGraph(*m)) return c.fail(630);
   if (FAILED(m->graph->RenderFile(path.c_str(), nullptr))) return c.fail(720);
   m->name = c.s(0);
-  Music* added = g_music->music.add(std::move(m));
+  Music* added = MusicRecord::current->music.add(std::move(m));
   if (!added) return c.fail(620);
   return Call::handleResult(added->handle);
 }
@@ -125,7 +115,7 @@ int32_t cmdMStop(Call& c) {
 int32_t cmdMRelease(Call& c) {
   Music* m = findMusic(c);
   if (!m) return c.fail(660);
-  g_music->music.release(m);
+  MusicRecord::current->music.release(m);
   return kDone;
 }
 
@@ -190,8 +180,8 @@ std::span<const CommandBinding> musicCommands() {
 
 }  // namespace
 
-MusicList* musicList() { return g_music; }
+MusicList* musicList() { return MusicRecord::current; }
 
-Family musicFamily() { return {"music", createMusicList, releaseMusicList, nullptr, nullptr, musicCommands()}; }
+Family musicFamily() { return {"music", MusicRecord::create, MusicRecord::release, nullptr, nullptr, musicCommands()}; }
 
 }  // namespace qrt

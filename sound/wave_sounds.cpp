@@ -21,7 +21,7 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-WaveRegistry* g_waves = nullptr;
+using WaveRecord = PlainRecord<WaveRegistry>;
 
 // Static, so that the whole sound sits in one buffer; frequency, pan and
 // volume under the script's control; audible while another application is
@@ -35,19 +35,6 @@ static_assert(sizeof(DSBUFFERDESC) == 36, "the buffer description with its 3D al
 // other chunks to that, but nothing larger is worth reading.
 constexpr uint32_t kWaveFileCap = DSBSIZE_MAX + (1u << 20);
 constexpr double kMaxFrequency = 100000.0;
-
-void createWaves() {
-  if (!g_waves) g_waves = new (std::nothrow) WaveRegistry();
-}
-
-// The buffers go before the DirectSound object that made them.
-void releaseWaves() {
-  if (!g_waves) return;
-  g_waves->sounds.releaseAll();
-  g_waves->device.Reset();
-  delete g_waves;
-  g_waves = nullptr;
-}
 
 bool ensureDevice(WaveRegistry& r) {
   if (r.device) return true;
@@ -103,14 +90,14 @@ int32_t readFailure(Call& c, WholeFile result) {
   }
 }
 
-WaveSound* findSound(Call& c) { return g_waves ? g_waves->sounds.find(c.handle(0)) : nullptr; }
+WaveSound* findSound(Call& c) { return WaveRecord::current ? WaveRecord::current->sounds.find(c.handle(0)) : nullptr; }
 
 // --- Commands ----------------------------------------------------------------
 
 int32_t cmdWLoad(Call& c) {
   // Without a sound device the program ends here, as it always has: there
   // is no box for it.
-  if (!g_waves || !ensureDevice(*g_waves)) return kFailed;
+  if (!WaveRecord::current || !ensureDevice(*WaveRecord::current)) return kFailed;
   if (c.unset(0)) return c.fail(660);
   // Read into cleared memory: under Wine that is faster than a read into
   // pages never touched.
@@ -120,9 +107,9 @@ int32_t cmdWLoad(Call& c) {
 
   WaveImage wave;
   if (!readWave(bytes, wave)) return c.fail(710);
-  ComPtr<IDirectSoundBuffer> buffer = createBuffer(*g_waves->device.Get(), wave, bytes.data());
+  ComPtr<IDirectSoundBuffer> buffer = createBuffer(*WaveRecord::current->device.Get(), wave, bytes.data());
   if (!buffer) return c.fail(630);
-  WaveSound* s = g_waves->sounds.make();
+  WaveSound* s = WaveRecord::current->sounds.make();
   if (!s) return c.fail(620);
   s->buffer = std::move(buffer);
   s->name = c.s(0);
@@ -142,7 +129,7 @@ int32_t cmdWPlay(Call& c) {
 int32_t cmdWRelease(Call& c) {
   WaveSound* s = findSound(c);
   if (!s) return c.fail(660);
-  g_waves->sounds.release(s);
+  WaveRecord::current->sounds.release(s);
   return kDone;
 }
 
@@ -207,8 +194,8 @@ std::span<const CommandBinding> waveCommands() {
 
 }  // namespace
 
-WaveRegistry* waveRegistry() { return g_waves; }
+WaveRegistry* waveRegistry() { return WaveRecord::current; }
 
-Family waveFamily() { return {"wave sounds", createWaves, releaseWaves, nullptr, nullptr, waveCommands()}; }
+Family waveFamily() { return {"wave sounds", WaveRecord::create, WaveRecord::release, nullptr, nullptr, waveCommands()}; }
 
 }  // namespace qrt

@@ -20,6 +20,8 @@ struct WaveSound : HandleRecord {
   bool paused = false;                               // W@PAUSE: the next W@PLAY does not rewind
 };
 
+// Members go in reverse order: the buffers before the DirectSound object
+// that made them.
 struct WaveRegistry {
   Microsoft::WRL::ComPtr<IDirectSound8> device;      // made by the first W@LOAD
   HandleRegistry<WaveSound, kind::kWaveSound> sounds;
