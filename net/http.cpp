@@ -1,6 +1,8 @@
 // HTTP fetches on WinINet: one internet handle for the run, a download per
 // request that answered with a success, its body read in pieces. Each call
 // blocks for as long as the platform takes.
+#include <algorithm>
+
 #include "base/cp932.h"
 #include "engine/call.h"
 #include "net/commands.h"
@@ -12,6 +14,7 @@ namespace {
 
 constexpr wchar_t kAgent[] = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; .NET CLR 1.0.3705)";
 constexpr int32_t kNotOpened = 400;
+constexpr int32_t kMaxPiece = 1 << 20;
 
 // The status code as a number: the digits its text starts with, 0 when
 // there are none. Anything longer than three digits is no HTTP status, and
@@ -59,7 +62,9 @@ int32_t cmdPInetOpen(Call& c) {
 int32_t cmdPInetRecv(Call& c) {
   Download* d = downloadArgument(c, 0);
   if (!d) return c.fail(660, -1);
-  const int32_t most = c.i(1);
+  // A piece lives in a temporary, and temporaries keep their size: a script
+  // asking for more than a piece worth having is given that much at most.
+  const int32_t most = std::min(c.i(1), kMaxPiece);
   if (most < 1) return 0;   // the empty string, and nothing read
   StringObject* piece = c.temporary(static_cast<uint32_t>(most) + 1);
   if (!piece) return -1;

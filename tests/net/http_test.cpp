@@ -32,6 +32,10 @@ TEST(Http, BodiesComeInPiecesEveryOpenFetchesAndStatusesComeInsteadOfHandles) {
   const int again = open(base + "/ten");
   const int whole = piece(again, 100);
   s.run("P@INETCLOSE", {again});
+  // A maximum no piece needs is not taken as the size to set aside.
+  const int asked = open(base + "/ten");
+  const int huge = piece(asked, 0x7FFFFFFF);
+  s.run("P@INETCLOSE", {asked});
   const int missing = open(base + "/missing"), held = open(base + "/held"), odd = open(base + "/odd");
   const int dead = open("http://127.0.0.1:" + std::to_string(freePort()) + "/");
   s.run("P@INETCLOSE", {h});
@@ -48,16 +52,17 @@ TEST(Http, BodiesComeInPiecesEveryOpenFetchesAndStatusesComeInsteadOfHandles) {
   EXPECT_EQ(game.text(p4), "");
   EXPECT_GT(game.integer(again), game.integer(h));
   EXPECT_EQ(game.text(whole), "0123456789");
+  EXPECT_EQ(game.text(huge), "0123456789");
   EXPECT_EQ(integers(game, {closed, missing, held, odd, dead, reached}), (std::vector<int32_t>{0, 404, 404, 400, 400, 0}));
   ASSERT_EQ(game.boxCodes(), std::vector<int>{660});
   EXPECT_NE(game.boxes()[0].text.find("P@INETCLOSE"), std::string::npos);
-  // Both opens of /ten reached the server, with the agent text.
+  // Every open of /ten reached the server, with the agent text.
   int fetches = 0;
   for (const std::string& r : server.requests()) {
     EXPECT_NE(r.find(kAgentLine), std::string::npos) << r;
     fetches += r.rfind("GET /ten ", 0) == 0;
   }
-  EXPECT_EQ(fetches, 2);
+  EXPECT_EQ(fetches, 3);
   EXPECT_EQ(server.heldClosed(), 1);
 }
 
