@@ -58,10 +58,9 @@ struct NetworkServer : HandleRecord {
   std::vector<PendingPeer> pending;   // oldest first
 };
 
-inline HINTERNET noInternetHandle() { return nullptr; }
 inline void closeInternetHandle(HINTERNET h) { InternetCloseHandle(h); }
 // A handle of WinINet, closed once.
-using InternetHandle = PlatformHandle<HINTERNET, noInternetHandle, closeInternetHandle>;
+using InternetHandle = PlatformHandle<HINTERNET, noHandle, closeInternetHandle>;
 
 struct Download : HandleRecord {
   InternetHandle request;
