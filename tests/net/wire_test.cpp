@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "net/registry.h"
+#include "net/wire.h"
 #include "tests/net/loopback.h"
 #include "tests/net/net_games.h"
 
@@ -31,6 +33,19 @@ int connectedUser(Script& s, int port, const char* key, int& state) {
   state = s.slot();
   await(s, "P@USERGETSTATE", state, {u});
   return u;
+}
+
+// The mask byte by byte, against its eight-at-a-time code: every whole
+// group of 8, then the first (r + 1) / 2 of the r bytes left.
+TEST(Wire, TheMaskCoversWholeGroupsAndTheFirstHalfOfTheRest) {
+  const wire::Token token{1, 2, 4, 8, 16, 32, 64, 128};
+  for (size_t length = 0; length <= 41; ++length) {
+    std::vector<uint8_t> bytes(length, 0);
+    wire::mask(bytes.data(), length, token);
+    const size_t whole = length / 8 * 8, rest = length - whole;
+    for (size_t i = 0; i < length; ++i)
+      EXPECT_EQ(bytes[i], i < whole + (rest + 1) / 2 ? token[i % 8] : 0) << length << " " << i;
+  }
 }
 
 TEST(Wire, MessagesGoOutMaskedByteForByteAndComeBackTheSame) {
