@@ -1,9 +1,7 @@
 #include "tools/mkdemo/demo_sound.h"
 
 #include <cmath>
-#include <fstream>
 #include <random>
-#include <stdexcept>
 #include <vector>
 
 #include "tools/media/sound_files.h"
@@ -17,12 +15,6 @@ using namespace img;
 const media::PcmFormat kFormat{.channels = 1, .bits = 16, .rate = 22050};
 constexpr double kTau = 6.28318530717958647692;
 constexpr int kTouchDistance = 26;   // between centres, on either axis
-
-void writeBytes(const std::filesystem::path& path, const media::Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
 
 // A short rising chirp.
 std::vector<float> blip() {
@@ -71,9 +63,9 @@ std::vector<float> tune() {
 }  // namespace
 
 void writeDemoSounds(const std::filesystem::path& folder) {
-  writeBytes(folder / "demo_blip.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, blip())));
-  writeBytes(folder / "demo_crash.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, crash())));
-  writeBytes(folder / "demo_tune.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, tune())));
+  writeFile(folder / "demo_blip.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, blip())));
+  writeFile(folder / "demo_crash.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, crash())));
+  writeFile(folder / "demo_tune.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, tune())));
 }
 
 Sounds loadSounds(Routine& m) {
