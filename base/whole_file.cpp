@@ -8,11 +8,40 @@
 
 namespace qrt {
 
+namespace {
+
+// For reading only, whoever else has the file open (a game's own F@OPEN,
+// a graph playing it).
+FileHandle openForReading(const wchar_t* path) {
+  return FileHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Reads until `want` bytes are in, the file ends or a read fails.
+uint32_t readUpTo(HANDLE file, uint8_t* out, uint32_t want) {
+  uint32_t done = 0;
+  while (done < want) {
+    DWORD got = 0;
+    if (!ReadFile(file, out + done, want - done, &got, nullptr) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+}  // namespace
+
+bool readFileHead(const wchar_t* path, uint8_t* out, uint32_t want, uint32_t& got) {
+  got = 0;
+  FileHandle file = openForReading(path);
+  if (!file) return false;
+  got = readUpTo(file.get(), out, want);
+  return true;
+}
+
 WholeFile readWholeFile(const wchar_t* path, uint32_t cap, const std::function<uint8_t*(uint32_t)>& allocate,
                         uint32_t& size) {
   size = 0;
-  FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file = openForReading(path);
   if (!file) return WholeFile::kCannotOpen;
   LARGE_INTEGER length{};
   if (!GetFileSizeEx(file.get(), &length)) return WholeFile::kCannotOpen;
@@ -20,17 +49,8 @@ WholeFile readWholeFile(const wchar_t* path, uint32_t cap, const std::function<u
   const auto total = static_cast<uint32_t>(length.QuadPart);
   uint8_t* buffer = allocate(total);
   if (!buffer) return WholeFile::kNoMemory;
-  uint32_t done = 0;
-  while (done < total) {
-    DWORD got = 0;
-    if (!ReadFile(file.get(), buffer + done, total - done, &got, nullptr) || got == 0) {
-      size = done;
-      return WholeFile::kReadFailed;
-    }
-    done += got;
-  }
-  size = done;
-  return WholeFile::kRead;
+  size = readUpTo(file.get(), buffer, total);
+  return size == total ? WholeFile::kRead : WholeFile::kReadFailed;
 }
 
 WholeFile readWholeFile(const wchar_t* path, uint32_t cap, std::vector<uint8_t>& out) {

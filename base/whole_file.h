@@ -26,4 +26,8 @@ WholeFile readWholeFile(const wchar_t* path, uint32_t cap, std::vector<uint8_t>&
 WholeFile readWholeFile(const wchar_t* path, uint32_t cap, const std::function<uint8_t*(uint32_t)>& allocate,
                         uint32_t& size);
 
+// The first bytes of a file, at most `want` of them: false when it cannot
+// be opened. `got` receives how many were read (fewer for a shorter file).
+bool readFileHead(const wchar_t* path, uint8_t* out, uint32_t want, uint32_t& got);
+
 }  // namespace qrt

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/cp932.h"
-#include "base/win_handle.h"
+#include "base/whole_file.h"
 #include "engine/call.h"
 #include "engine/family.h"
 #include "sound/riff.h"
@@ -28,22 +28,6 @@ using MusicRecord = PlainRecord<MusicList>;
 
 // DirectShow times are in 100 ns; scripts get hundredths of a second.
 constexpr LONGLONG kTimeUnit = 100000;
-
-// The first bytes of the file, or false when it cannot be opened. Other
-// readers may hold it: a graph keeps its file open, and the same music may
-// be loaded twice.
-bool readHead(const std::wstring& path, uint8_t (&head)[kMusicSignatureBytes], uint32_t& got) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  got = 0;
-  while (got < kMusicSignatureBytes) {
-    DWORD n = 0;
-    if (!ReadFile(file.get(), head + got, kMusicSignatureBytes - got, &n, nullptr) || n == 0) break;
-    got += n;
-  }
-  return true;
-}
 
 bool makeGraph(Music& m) {
   return SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
@@ -72,7 +56,7 @@ int32_t cmdMLoad(Call& c) {
   const std::wstring path = widen932(c.s(0));
   uint8_t head[kMusicSignatureBytes] = {};
   uint32_t got = 0;
-  if (!readHead(path, head, got)) return c.fail(680);
+  if (!readFileHead(path.c_str(), head, kMusicSignatureBytes, got)) return c.fail(680);
   if (musicSignature({head, got}) == MusicSignature::kUnknown) return c.fail(710);
 
   std::unique_ptr<Music> m(new Music());
