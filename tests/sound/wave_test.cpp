@@ -3,6 +3,8 @@
 // tempo, volume and pan do to it, read back from DirectSound itself.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <functional>
 
 #include "tests/input/input_driver.h"
@@ -209,6 +211,8 @@ TEST(WavePlayback, TempoVolumeAndPanAreLimited) {
       {[&] { s.run("W@TEMPO", {h, s.real(10.0f)}); }, 100000, 0, 0},
       {[&] { s.run("W@TEMPO", {h, s.real(0.0005f)}); }, 100000, 0, 0},   // 50 Hz: refused, kept
       {[&] { s.run("W@TEMPO", {h, s.real(-1.0f)}); }, 22050, 0, 0},
+      {[&] { s.run("W@TEMPO", {h, two}); }, 44100, 0, 0},
+      {[&] { s.run("W@TEMPO", {h, s.real(std::nanf(""))}); }, 22050, 0, 0},   // no number: the format's rate
       {[&] { s.run("W@VOL", {h, s.integer(20000)}); }, 22050, 0, 0},
       {[&] { s.run("W@VOL", {h, s.integer(-5)}); }, 22050, -10000, 0},
       {[&] { s.run("W@VOL", {h, s.integer(7500)}); }, 22050, -2500, 0},
