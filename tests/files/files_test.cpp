@@ -43,7 +43,7 @@ struct Expected {
 };
 
 TEST(Files, LineEndsAndMaximumsInTextAndBinaryMode) {
-  Folder dir("files_lines", {{L"in.txt", "abc\r\nabcdef\nxyz"}});
+  Folder dir("files_lines", {{L"in.txt", "abc\r\nabcdef\nxyz"}, {L"long.txt", std::string(70000, 'a') + "\n"}});
   Script s;
   const int in = dir.in(s, L"in.txt"), zero = s.integer(0), one = s.integer(1), four = s.integer(4);
   const int t = s.call("F@OPEN", {in, zero, zero});
@@ -55,6 +55,10 @@ TEST(Files, LineEndsAndMaximumsInTextAndBinaryMode) {
   const int b = s.call("F@OPEN", {in, zero, one});
   e.texts.push_back({s.callText("F@READS", {b, zero}), "abc\r"});
   e.integers.push_back({s.call("F@READ", {b}), 'a'});
+  // Maximum 0 reads up to 65535 bytes of a longer line; the rest comes next.
+  const int longLine = s.call("F@OPEN", {dir.in(s, L"long.txt"), zero, zero});
+  e.texts.push_back({s.callText("F@READS", {longLine, zero}), std::string(65534, 'a')});
+  e.texts.push_back({s.callText("F@READS", {longLine, zero}), std::string(70000 - 65535, 'a')});
   for (int binary : {0, 1}) {
     const int out = s.call("F@OPEN", {dir.in(s, binary ? L"b.txt" : L"t.txt"), s.integer(3), s.integer(binary)});
     s.run("F@WRITES", {out, s.text("ab")});
