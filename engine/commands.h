@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/vocabulary.h"
+#include "engine/image_rules.h"
 
 namespace qrt {
 
@@ -15,8 +16,5 @@ void buildCommandRecords(CommandRecord* records);
 // with false (the program ends); sets e.yieldRequested when it yields.
 bool dispatchBuiltIn(EngineState& e);
 
-// Slots of a frame the engine keeps for itself (caller frame, caller's
-// result slot, static area, string list): no op may write a value there.
-constexpr bool isReservedSlot(uint32_t s) { return s == 1 || s == 2 || s == 3 || s == 5; }
 
 }  // namespace qrt

@@ -75,8 +75,6 @@ uint32_t* secondOperand(EngineState& e, uint32_t* f, uint32_t mode, uint32_t m, 
   return m < slots ? f + m : nullptr;
 }
 
-bool validMode(uint32_t mode) { return mode == 0x80 || mode == 0x82 || mode == 0xA0 || mode == 0xA2; }
-
 void bindConstants(const EngineState& e, const RoutineInfo& r, uint32_t* frame) {
   const uint8_t* pairs = e.imageBase + r.constantPairs;
   for (int32_t i = 0; i < r.constantCount; ++i) {
@@ -173,7 +171,7 @@ bool stringOp(EngineState& e, uint32_t* f, uint32_t pc, uint8_t op) {
   uint32_t size = op == 9 ? 28 : 24;
   if (!fits(e, pc, size)) return fail601();
   uint32_t mode = wordAt(e, pc + 4) & 0xFF;
-  if (!validMode(mode)) return fail601();
+  if (!isStringOpMode(mode)) return fail601();
   uint32_t flags = wordAt(e, pc + size - 4);
   bool firstStatic = (flags & 0x80000000u) != 0, secondStatic = (flags & 0x40000000u) != 0;
   if ((firstStatic || secondStatic) && !e.staticFirst) return fail601();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/image_access.h"
+#include "engine/image_rules.h"
 #include "engine/strings.h"
 #include "base/cp932.h"
 #include "base/errors.h"
@@ -18,7 +19,6 @@ namespace {
 
 constexpr uint32_t kTypeIntCode = 1;
 constexpr uint32_t kTypeStringCode = 2;
-constexpr int kMaxArguments = 256;
 
 // The text of the constant bound to slot `s` of an EXFUNC descriptor.
 const char* descriptorName(const EngineState& e, const RoutineInfo& r, int32_t s) {
@@ -57,7 +57,7 @@ bool callExternal(EngineState& e, uint32_t* f, uint32_t pc) {
   uint32_t resultSlot = 0;
   RoutineInfo* info = checkCallOp(e, f, pc, &resultSlot);
   if (!info) return false;
-  if (info->paramCount > kMaxArguments) return fail601();
+  if (info->paramCount > kMaxExternalArguments) return fail601();
   RoutineInfo& r = *info;
   auto k = static_cast<uint32_t>(r.paramCount);
 
@@ -79,8 +79,8 @@ bool callExternal(EngineState& e, uint32_t* f, uint32_t pc) {
 
   // Arguments are pushed operand 1 first, so the function's first parameter
   // receives the last operand; parameter i is typed by pair i.
-  uint32_t args[kMaxArguments];
-  uint32_t* argSlot[kMaxArguments];
+  uint32_t args[kMaxExternalArguments];
+  uint32_t* argSlot[kMaxExternalArguments];
   const uint8_t* pairs = e.imageBase + r.pairs;
   for (uint32_t i = 0; i < k; ++i) {
     uint32_t operand = wordAt(e, pc + 12 + 4 * (k - 1 - i));

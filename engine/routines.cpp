@@ -4,14 +4,11 @@
 
 #include "engine/commands.h"
 #include "engine/image_access.h"
+#include "engine/image_rules.h"
 
 namespace qrt {
 
 namespace {
-
-// Sanity limits well above anything a compiled program needs.
-constexpr uint32_t kMaxSlots = 1u << 24;
-constexpr uint32_t kMaxCount = 1u << 20;
 
 bool parse(const EngineState& e, uint32_t number, RoutineInfo& r) {
   if (!fits(e, 4ull * number, 4)) return false;

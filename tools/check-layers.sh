@@ -17,6 +17,7 @@ declare -A allowed=(
   [system]="base engine files gfx2d input system"
   [bridge]="bridge"
   [tools/imagebuilder]="tools/imagebuilder base/vocabulary.h"
+  [tools/imagetools]="tools/imagetools tools/imagebuilder base/vocabulary.h engine/image_rules.h"
   [tools/media]="tools/media"
 )
 

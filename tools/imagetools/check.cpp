@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/vocabulary.h"
+#include "engine/image_rules.h"
 #include "tools/imagebuilder/image_builder.h"
 #include "tools/imagetools/descriptor.h"
 #include "tools/imagetools/ops.h"
@@ -12,10 +13,6 @@
 namespace qrt::imgtools {
 
 namespace {
-
-constexpr bool isReserved(uint32_t s) { return s == 1 || s == 2 || s == 3 || s == 5; }
-// Arguments the external call pushes at most.
-constexpr uint32_t kMaxExternalArguments = 256;
 
 std::string num(uint64_t v) { return std::to_string(v); }
 
@@ -51,7 +48,7 @@ class OpRules {
   // A slot of the running frame that receives a value.
   void destination(const std::string& what, uint32_t s) {
     if (s >= slots_) fault(what + " slot " + num(s) + " lies beyond the frame (" + num(slots_) + " slots)");
-    else if (isReserved(s)) fault(what + " slot " + num(s) + " is one of the engine's own (1, 2, 3, 5)");
+    else if (isReservedSlot(s)) fault(what + " slot " + num(s) + " is one of the engine's own (1, 2, 3, 5)");
   }
   void source(const std::string& what, uint32_t s) {
     if (s >= slots_) fault(what + " slot " + num(s) + " lies beyond the frame (" + num(slots_) + " slots)");
@@ -104,7 +101,7 @@ class OpRules {
     const bool compare = op_.code == img::op::kCompare;
     prefix_ = std::string(opName(op_.code)) + ": ";
     if (!op_.whole) return fault("the op is cut off by the end of the image");
-    if (!validStringMode(op_.mode)) return fault("mode 0x" + hex8(op_.mode).substr(6) + " is not one of 0x80, 0x82, 0xA0, 0xA2");
+    if (!isStringOpMode(op_.mode)) return fault("mode 0x" + hex8(op_.mode).substr(6) + " is not one of 0x80, 0x82, 0xA0, 0xA2");
     if ((op_.firstStatic() || op_.secondStatic()) && statics_ == 0)
       fault("an operand names the static area, but the main routine has none (static size 0)");
     const char* names = op_.code == img::op::kStore ? "XY" : "AB";

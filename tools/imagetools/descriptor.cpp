@@ -2,13 +2,12 @@
 
 #include <string>
 
+#include "engine/image_rules.h"
 #include "tools/imagebuilder/image_builder.h"
 
 namespace qrt::imgtools {
 
 namespace {
-
-constexpr bool isReserved(uint32_t s) { return s == 1 || s == 2 || s == 3 || s == 5; }
 
 std::string routineName(uint32_t n) { return n == 0 ? "main routine" : "routine " + std::to_string(n); }
 
@@ -65,7 +64,7 @@ class Reader {
         const uint64_t at = pairs + 8ull * j;
         d_.pairs.push_back({static_cast<uint32_t>(at), image_.word(at), image_.word(at + 4)});
         const uint32_t s = d_.pairs.back().slot;
-        if (j < d_.paramCount && (s >= static_cast<uint32_t>(d_.slotCount) || isReserved(s)))
+        if (j < d_.paramCount && (s >= static_cast<uint32_t>(d_.slotCount) || isReservedSlot(s)))
           d_.badParamPairs.push_back(d_.pairs.back());
       }
       countAt = d + 28ull + 8ull * d_.paramCount;
@@ -131,7 +130,7 @@ class Reader {
     if (c.slot >= static_cast<uint32_t>(d_.slotCount)) {
       fault(at, what + ": the slot lies beyond the frame (" + std::to_string(d_.slotCount) + " slots)");
       ok = false;
-    } else if (isReserved(c.slot)) {
+    } else if (isReservedSlot(c.slot)) {
       fault(at, what + ": slots 1, 2, 3 and 5 are the engine's own");
       ok = false;
     }

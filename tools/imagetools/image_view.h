@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/image_rules.h"
+
 namespace qrt::imgtools {
 
-// Counts the engine refuses beyond; the tools use the same limits.
-constexpr uint32_t kMaxSlots = 1u << 24;
-constexpr uint32_t kMaxCount = 1u << 20;
+// Counts the engine refuses beyond: the tools use the engine's own limits.
+using qrt::kMaxCount;
+using qrt::kMaxSlots;
 // The tools read at most this many routine table entries; an image may call
 // routines beyond them, which are read when named.
 constexpr uint32_t kMaxTableRoutines = 1u << 16;

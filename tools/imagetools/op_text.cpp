@@ -70,7 +70,7 @@ std::string builtinText(const Op& op, const Descriptor* frame) {
 
 std::string stringText(const Op& op, const Descriptor* frame) {
   std::string s = opName(op.code);
-  if (!validStringMode(op.mode)) return s + ", mode 0x" + hex8(op.mode).substr(6) + " (not a string-op mode)";
+  if (!isStringOpMode(op.mode)) return s + ", mode 0x" + hex8(op.mode).substr(6) + " (not a string-op mode)";
   const std::string a = operand(op.first, op.firstElement(), op.firstStatic(), true, op.elementOffset);
   std::string b = operand(op.second, op.secondElement(), op.secondStatic(), false, 0);
   if (!op.secondElement() && !op.secondStatic()) b += boundText(frame, op.second);

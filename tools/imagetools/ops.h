@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/image_rules.h"
 #include "tools/imagetools/descriptor.h"
 #include "tools/imagetools/image_view.h"
 
@@ -41,7 +42,6 @@ Op decodeOp(const ImageView& image, uint32_t at, Descriptors& descriptors);
 const char* opName(uint8_t code);
 
 // The string-op modes the engine accepts: 0x80 plus the element bits.
-constexpr bool validStringMode(uint32_t mode) { return mode == 0x80 || mode == 0x82 || mode == 0xA0 || mode == 0xA2; }
 
 // How a comparison code reads: ">", "<", ... or nullptr when the engine
 // refuses it.
