@@ -24,7 +24,7 @@ tools/setup.sh
 if [[ ! -f build-fuzz/build.ninja ]]; then
   CXX=clang++ cmake -S tests/fuzz -B build-fuzz -G Ninja >/dev/null
 fi
-ninja -C build-fuzz "${targets[@]}" >/dev/null
+ninja -C build-fuzz --quiet "${targets[@]}"
 
 failed=()
 for t in "${targets[@]}"; do

@@ -1,7 +1,9 @@
 // Routine descriptors of a program image: whatever the bytes, a descriptor
 // the engine accepts lies inside the image, as do its parameter pairs and
 // every constant it would copy into a new frame; call ops are checked
-// against a frame without reading past the image.
+// against a frame without reading past the image. qrtlink's reader of
+// descriptors, which explains refusals, accepts exactly what the engine
+// accepts.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 
 #include "engine/commands.h"
 #include "engine/image_access.h"
+#include "tools/imagetools/descriptor.h"
 
 namespace qrt {
 // Reporting is the engine's; here a refusal is only counted.
@@ -31,9 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The routine table is the image's first words.
   const uint32_t routines = static_cast<uint32_t>(std::min<size_t>(size / 4, 64));
+  const imgtools::ImageView view(image);
   for (uint32_t n = 0; n <= routines; ++n) {
     RoutineInfo* r = routineInfo(e, n);
+    const imgtools::Descriptor d = imgtools::readDescriptor(view, n);
+    if ((r != nullptr) != d.valid) abort();
     if (!r) continue;
+    if (d.firstOp != r->firstOp || d.slotCount != r->slotCount) abort();
+    if (n != 0 && r->paramSlotsInFrame != d.badParamPairs.empty()) abort();
     if (!fits(e, r->descriptor, 24) || !fits(e, r->firstOp, 4)) abort();
     if (r->slotCount < kReservedSlots) abort();
     for (int32_t j = 0; j < r->paramCount; ++j) (void)wordAt(e, r->pairs + 8 * j + 4);
