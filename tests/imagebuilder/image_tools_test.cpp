@@ -200,4 +200,24 @@ TEST(ImageTools, CheckReportsWhatTheEngineRefusesWithItsPosition) {
   }
 }
 
+// A broken routine that nothing calls never stops the game: check notes it
+// and finds no fault, and the engine runs the program to its end.
+TEST(ImageTools, CheckNotesWhatNoCallReaches) {
+  ImageBuilder b;
+  Routine& unused = b.func({}, Int, 5);
+  unused.op(5);
+  Routine& called = b.func({}, Int);
+  called.ret();
+  b.main().call(called, 0);
+  b.main().end();
+  const auto file = b.build();
+  const auto result = qrt::imgtools::checkImage(load(file).view());
+  EXPECT_EQ(result.faults(), 0u) << listed(result);
+  ASSERT_FALSE(result.findings.empty());
+  EXPECT_NE(result.findings.front().text.find("never called: "), std::string::npos) << listed(result);
+  qrt::test::Program p(file);
+  p.runToEnd(10);
+  EXPECT_TRUE(p.boxCodes().empty());
+}
+
 }  // namespace

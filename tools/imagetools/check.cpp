@@ -1,6 +1,7 @@
 #include "tools/imagetools/check.h"
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "base/vocabulary.h"
@@ -139,6 +140,21 @@ class OpRules {
   std::string prefix_;
 };
 
+// The main routine and every routine a call or external call in a routine
+// so reached names: what the engine may enter.
+std::set<uint32_t> reachedFromMain(const Walk& walk) {
+  std::set<uint32_t> reached{0};
+  for (size_t before = 0; before != reached.size();) {
+    before = reached.size();
+    for (const OpVisit& v : walk.visits) {
+      const Op& op = walk.ops.at(v.at);
+      if ((op.code == img::op::kCall || op.code == img::op::kExternal) && reached.count(v.routine))
+        reached.insert(op.routine);
+    }
+  }
+  return reached;
+}
+
 }  // namespace
 
 size_t CheckResult::faults() const {
@@ -156,18 +172,28 @@ CheckResult checkImage(const ImageView& image) {
   }
   Descriptors descriptors(image);
   Walk walk = walkImage(image, descriptors);
+  const std::set<uint32_t> reached = reachedFromMain(walk);
+  // What is wrong in a routine no call reaches never stops the game: a note.
+  auto keep = [&](std::vector<Finding> found, uint32_t routine) {
+    if (!reached.count(routine))
+      for (Finding& f : found) {
+        f.severity = Finding::Severity::Note;
+        f.text = "never called: " + f.text;
+      }
+    out.insert(out.end(), found.begin(), found.end());
+  };
   // A routine beyond the table exists only as a call op's number: the call
   // op's own fault says why the runtime refuses it.
-  for (uint32_t r : walk.routines) {
-    if (r >= walk.tableRoutines) continue;
-    const Descriptor& d = descriptors.get(r);
-    out.insert(out.end(), d.faults.begin(), d.faults.end());
-  }
+  for (uint32_t r : walk.routines)
+    if (r < walk.tableRoutines) keep(descriptors.get(r).faults, r);
   out.insert(out.end(), walk.findings.begin(), walk.findings.end());
   const Descriptor& main = descriptors.get(0);
   const uint32_t statics = main.valid ? main.staticSize : 0;
-  for (const OpVisit& v : walk.visits)
-    OpRules(walk.ops.at(v.at), descriptors.get(v.routine), statics, descriptors, out, static_cast<int>(v.routine)).run();
+  for (const OpVisit& v : walk.visits) {
+    std::vector<Finding> found;
+    OpRules(walk.ops.at(v.at), descriptors.get(v.routine), statics, descriptors, found, static_cast<int>(v.routine)).run();
+    keep(std::move(found), v.routine);
+  }
 
   // Code that runs on into an op (the emitter never writes one) would run
   // the op's words as machine code.
