@@ -13,13 +13,6 @@ namespace qrt {
 
 namespace {
 
-SceneFrame* frameOf(Call& c) {
-  Scene3dState* s = scene();
-  SceneFrame* f = s ? findFrame(*s, c.handle(0)) : nullptr;
-  if (!f) c.fail(660);
-  return f;
-}
-
 int32_t setCount(const SceneFrame& f) { return f.model ? static_cast<int32_t>(f.model->sets.size()) : 0; }
 
 // The checks both set commands share; the fade time with 0 read as 0.1.
@@ -143,7 +136,7 @@ static void startSet(Model& m, AnimationState& a, double period, double fadeWeig
 }
 
 int32_t cmdG3FrmSetAni(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   double fade = 0;
   if (!f) return kFailed;
   if (!checkChoice(c, *f, fade)) return c.fail(660);
@@ -161,7 +154,7 @@ int32_t cmdG3FrmSetAni(Call& c) {
 }
 
 int32_t cmdG3FrmSetAniChg(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   double fade = 0;
   if (!f) return kFailed;
   if (!checkChoice(c, *f, fade)) return c.fail(660);
@@ -186,21 +179,21 @@ int32_t cmdG3FrmSetAniChg(Call& c) {
 }
 
 int32_t cmdG3FrmSetAniEnd(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   if (f->model) f->model->player.track[0].enabled = f->model->player.track[1].enabled = false;
   return kDone;
 }
 
 int32_t cmdG3FrmAddAniTime(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   f->animation.step = c.f(1);
   return kDone;
 }
 
 int32_t cmdG3FrmGetAniNum(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return -1;
   const char* name = c.s(1);
   for (int32_t k = 0; k < setCount(*f); ++k)
@@ -209,9 +202,8 @@ int32_t cmdG3FrmGetAniNum(Call& c) {
 }
 
 int32_t cmdG3FrmGetAniAct(Call& c) {
-  Scene3dState* s = scene();
-  SceneFrame* f = s ? findFrame(*s, c.handle(0)) : nullptr;
-  if (!f) return c.fail(660, -1);
+  SceneFrame* f = frameArg(c, -1);
+  if (!f) return -1;
   return f->animation.playCount;
 }
 

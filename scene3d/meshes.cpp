@@ -141,9 +141,8 @@ int32_t cmdG3FrmMakeBoard(Call& c) {
 }
 
 int32_t cmdG3FrmSetMColor(Call& c) {
-  Scene3dState* s = scene();
-  SceneFrame* f = s ? findFrame(*s, c.handle(0)) : nullptr;
-  if (!f) return c.fail(660);
+  SceneFrame* f = frameArg(c);
+  if (!f) return kFailed;
   // The root and model frames have no material of their own to colour.
   if (!f->hasMaterial) return kDone;
   const D3DCOLORVALUE colour{c.f(1), c.f(2), c.f(3), c.f(4)};

@@ -14,13 +14,6 @@ namespace qrt {
 
 namespace {
 
-SceneFrame* frameOf(Call& c, int32_t failure) {
-  Scene3dState* s = scene();
-  SceneFrame* f = s ? findFrame(*s, c.handle(0)) : nullptr;
-  if (!f) c.fail(660, failure);
-  return f;
-}
-
 // The frame's origin as the last render projected it: x, y, z and w of
 // world x view x projection x viewport.
 D3DXVECTOR4 projected(const SceneFrame& f) {
@@ -123,7 +116,7 @@ bool modelHit(D3DXFRAME* frame, const D3DXVECTOR3& p1, const D3DXVECTOR3& p2, Sc
 }  // namespace
 
 int32_t cmdG3FrmGetRay(Call& c) {
-  SceneFrame* f = frameOf(c, 32767);
+  SceneFrame* f = frameArg(c, 32767);
   if (!f) return 32767;
   // Only models are tested: primitives, text and boards never hit.
   if (f->mesh || !f->model || !f->model->root) return 0;
@@ -132,20 +125,20 @@ int32_t cmdG3FrmGetRay(Call& c) {
 }
 
 int32_t cmdG3FrmGetRayData(Call& c) {
-  SceneFrame* f = frameOf(c, 32767);
+  SceneFrame* f = frameArg(c, 32767);
   if (!f) return 32767;
   return Call::real(f->rayDistance);
 }
 
 int32_t cmdG3FrmGetDataX(Call& c) {
-  SceneFrame* f = frameOf(c, 0);
+  SceneFrame* f = frameArg(c, 0);
   if (!f) return 0;
   const D3DXVECTOR4 p = projected(*f);
   return truncated(static_cast<double>(p.x) / p.w);
 }
 
 int32_t cmdG3FrmGetDataY(Call& c) {
-  SceneFrame* f = frameOf(c, 0);
+  SceneFrame* f = frameArg(c, 0);
   if (!f) return 0;
   const D3DXVECTOR4 p = projected(*f);
   return truncated(static_cast<double>(p.y) / p.w);
@@ -154,24 +147,24 @@ int32_t cmdG3FrmGetDataY(Call& c) {
 // The depth before the division by w, as an integer read unsigned: a point
 // behind the eye gives a number above 2^31.
 int32_t cmdG3FrmGetDataZ(Call& c) {
-  SceneFrame* f = frameOf(c, 0);
+  SceneFrame* f = frameArg(c, 0);
   if (!f) return Call::real(0.0f);
   const uint32_t depth = static_cast<uint32_t>(truncated(projected(*f).z));
   return Call::real(static_cast<double>(depth));
 }
 
 int32_t cmdG3FrmGetDataMX(Call& c) {
-  SceneFrame* f = frameOf(c, 0);
+  SceneFrame* f = frameArg(c, 0);
   return f ? Call::real(f->world._41) : Call::real(0.0f);
 }
 
 int32_t cmdG3FrmGetDataMY(Call& c) {
-  SceneFrame* f = frameOf(c, 0);
+  SceneFrame* f = frameArg(c, 0);
   return f ? Call::real(f->world._42) : Call::real(0.0f);
 }
 
 int32_t cmdG3FrmGetDataMZ(Call& c) {
-  SceneFrame* f = frameOf(c, 0);
+  SceneFrame* f = frameArg(c, 0);
   return f ? Call::real(f->world._43) : Call::real(0.0f);
 }
 
@@ -179,7 +172,7 @@ int32_t cmdG3FrmGetDataMZ(Call& c) {
 // shows on the board.
 int32_t cmdG3FrmGetChr(Call& c) {
   DisplayState* d = display();
-  SceneFrame* f = frameOf(c, 0);
+  SceneFrame* f = frameArg(c, 0);
   if (!f) return kFailed;
   TextureRecord* t = f->texture;
   if (!t || !d) return c.fail(660);

@@ -11,13 +11,6 @@ namespace qrt {
 
 namespace {
 
-SceneFrame* frameOf(Call& c) {
-  Scene3dState* s = scene();
-  SceneFrame* f = s ? findFrame(*s, c.handle(0)) : nullptr;
-  if (!f) c.fail(660);
-  return f;
-}
-
 D3DXVECTOR3 vector(Call& c) { return D3DXVECTOR3(c.f(1), c.f(2), c.f(3)); }
 
 // Whether `value` may be stored for the frame named by argument 0.
@@ -26,7 +19,7 @@ bool acceptable(Call& c, int32_t value, int32_t high) {
 }
 
 int32_t setProperty(Call& c, Property p, int32_t high) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   const int32_t value = c.i(1);
   if (!acceptable(c, value, high)) return c.fail(660);
@@ -36,7 +29,7 @@ int32_t setProperty(Call& c, Property p, int32_t high) {
 
 template <typename Change>
 int32_t transform(Call& c, Change change) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   change(*f, vector(c));
   return kDone;
@@ -69,7 +62,7 @@ int32_t cmdG3FrmSetScale(Call& c) {
 }
 
 int32_t cmdG3FrmSetBill(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   f->billboard = c.i(1) != 0 ? 1 : 0;
   return kDone;
@@ -86,7 +79,7 @@ int32_t cmdG3FrmSetLightS(Call& c) { return setProperty(c, kSpecular, 1); }
 int32_t cmdG3FrmSetTexEnable(Call& c) { return setProperty(c, kTexture, 1); }   // the second value is not used
 
 int32_t cmdG3FrmSetBlend(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   if (c.handle(0) == 0 && (c.i(1) == -1 || c.i(2) == -1)) return c.fail(660);
   // Stored as the platform's blend values: script 0..10 is ZERO..SRCALPHASAT.
@@ -99,7 +92,7 @@ int32_t cmdG3FrmSetBlend(Call& c) {
 }
 
 int32_t cmdG3FrmSetAmbient(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   const float r = c.f(1), g = c.f(2), b = c.f(3);
   if (r == -1.0f || g == -1.0f || b == -1.0f) {
@@ -115,7 +108,7 @@ int32_t cmdG3FrmSetAmbient(Call& c) {
 }
 
 int32_t cmdG3FrmSetFsaa(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   if (!acceptable(c, c.i(1), 1)) return c.fail(660);
   f->antiAlias = c.i(1);
@@ -123,7 +116,7 @@ int32_t cmdG3FrmSetFsaa(Call& c) {
 }
 
 int32_t cmdG3FrmSetVertex(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   if (!acceptable(c, c.i(1), 1)) return c.fail(660);
   f->vertexColour = c.i(1);
@@ -133,7 +126,7 @@ int32_t cmdG3FrmSetVertex(Call& c) {
 // --- fog ----------------------------------------------------------------------
 
 int32_t cmdG3FrmSetFogMode(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   if (!acceptable(c, c.i(1), 6)) return c.fail(660);
   f->fog.mode = c.i(1);
@@ -141,28 +134,28 @@ int32_t cmdG3FrmSetFogMode(Call& c) {
 }
 
 int32_t cmdG3FrmSetFogColor(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   f->fog.colour = colourByte(c.f(4)) << 24 | colourByte(c.f(1)) << 16 | colourByte(c.f(2)) << 8 | colourByte(c.f(3));
   return kDone;
 }
 
 int32_t cmdG3FrmSetFogStart(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   f->fog.start = c.f(1);
   return kDone;
 }
 
 int32_t cmdG3FrmSetFogEnd(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   f->fog.end = c.f(1);
   return kDone;
 }
 
 int32_t cmdG3FrmSetFogDensity(Call& c) {
-  SceneFrame* f = frameOf(c);
+  SceneFrame* f = frameArg(c);
   if (!f) return kFailed;
   f->fog.density = c.f(1);
   return kDone;

@@ -141,6 +141,9 @@ Family sceneFamily();
 
 // A frame handle (0 = the root) or a light handle, found or nullptr.
 SceneFrame* findFrame(Scene3dState& s, uint32_t handle);
+// The frame named by argument 0 of a command, or nullptr after box 660
+// (the command then returns `failure`).
+SceneFrame* frameArg(Call& c, int32_t failure = 0);
 Light* findLight(Scene3dState& s, uint32_t handle);
 
 // Makes a free frame (no parent) with the values of a new frame; nullptr

@@ -70,6 +70,13 @@ void detachLight(Light& l) {
   l.nextInFrame = l.previousInFrame = nullptr;
 }
 
+SceneFrame* frameArg(Call& c, int32_t failure) {
+  Scene3dState* s = scene();
+  SceneFrame* f = s ? findFrame(*s, c.handle(0)) : nullptr;
+  if (!f) c.fail(660, failure);
+  return f;
+}
+
 void detachFrame(SceneFrame& f) {
   if (!f.parent) return;
   if (f.previous)
