@@ -94,7 +94,7 @@ void advanceAnimation(SceneFrame& f, double frameStep) {
   a.fadeWeight -= a.fadeTime > 0 ? dt / a.fadeTime : a.fadeWeight;
   if (a.fadeWeight < 0) a.fadeWeight = 0;
   anim::Track& current = p.track[a.currentTrack];
-  anim::Track& other = p.track[a.otherTrack];
+  anim::Track& other = p.track[1 - a.currentTrack];
   // The old set fades out whether the new one loops or not: held at its
   // full weight it would stay in the pose for good.
   other.weight = a.fadeWeight;
@@ -144,7 +144,6 @@ int32_t cmdG3FrmSetAni(Call& c) {
   AnimationState& a = f->animation;
   a.loop = static_cast<uint8_t>(c.i(2));
   a.currentTrack = 0;
-  a.otherTrack = 1;
   m.player.track[0] = anim::Track{c.i(1), true, 0.0, 1.0, 1.0};
   m.player.track[1] = anim::Track{m.player.track[1].set, false, 0.0, 0.0, 0.0};
   m.player.resetTime();
@@ -162,7 +161,6 @@ int32_t cmdG3FrmSetAniChg(Call& c) {
   AnimationState& a = f->animation;
   a.loop = static_cast<uint8_t>(c.i(2));
   const int32_t old = a.currentTrack, fresh = old == 0 ? 1 : 0;
-  a.otherTrack = old;
   a.currentTrack = fresh;
   anim::Track& n = m.player.track[fresh];
   anim::Track& o = m.player.track[old];

@@ -101,7 +101,6 @@ bool modelHit(D3DXFRAME* frame, const D3DXVECTOR3& p1, const D3DXVECTOR3& p2, Sc
         if (mc.skinned || mc.faceCorners.empty()) readFaces(static_cast<ID3DXMesh*>(c->MeshData.pMesh), mc.faceCorners);
         float distance = 0;
         const bool hit = facesHit(mc.faceCorners, RayPoint{a.x, a.y, a.z}, RayPoint{d.x, d.y, d.z}, distance);
-        f.rayHit = hit ? 1 : 0;
         if (hit) {
           f.rayDistance = distance;
           return true;

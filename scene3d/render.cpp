@@ -373,7 +373,6 @@ int32_t cmdG3Render(Call& c) {
   if (!top) return c.fail(660);
   if (!selectRenderTarget(*d, target)) return kDone;   // a lost device draws nothing
   setViewport(*d, target);
-  s->renderRoot = top;
   d->states.begin3d();
   // A 2D copy leaves its texture bound; a mesh without one must not be
   // modulated by it.

@@ -37,8 +37,7 @@ struct FogGroup {
 
 // How a model frame plays its animation sets over two tracks.
 struct AnimationState {
-  int32_t currentTrack = 0;
-  int32_t otherTrack = 1;
+  int32_t currentTrack = 0;          // the other track is 1 - currentTrack
   double step = -1.0;                 // seconds per render; -1: the measured frame step
   double period = 0.0;
   uint8_t loop = 0;
@@ -83,7 +82,6 @@ struct SceneFrame : HandleRecord {
   int32_t vertexColour = -1;
   FogGroup fog;
   AnimationState animation;
-  uint8_t rayHit = 0;                 // what the last G3@FRMGETRAY found
   float rayDistance = 0.0f;
 
   bool drawable() const { return mesh || model; }
@@ -127,7 +125,6 @@ struct Scene3dState {
   Camera camera;
   uint32_t lastClock = 0;
   double frameStep = 0.0;             // seconds, measured once per flip
-  SceneFrame* renderRoot = nullptr;
 
   // The text context of 3D text: a memory device context with its font
   // selected (the font is deleted after the context lets go of it).

@@ -139,7 +139,6 @@ void releaseSceneFamily() {}
 void releaseFrame(DisplayState& d, Scene3dState& s, SceneFrame* f) {
   unlinkFrame(*f);
   releaseFrameResources(d, *f);
-  if (s.renderRoot == f) s.renderRoot = nullptr;
   s.frames.release(f);
 }
 
