@@ -73,7 +73,6 @@ class Reader {
       fault(countAt, "its constant count lies outside the image");
       return false;
     }
-    d_.constantCountAt = static_cast<uint32_t>(countAt);
     d_.constantCount = image_.word(countAt);
     if (d_.constantCount > kMaxCount) {
       fault(countAt, "constant count " + std::to_string(d_.constantCount) + " is above " + std::to_string(kMaxCount));

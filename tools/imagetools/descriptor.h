@@ -37,7 +37,6 @@ struct Descriptor {
   uint32_t paramCount = 0;
   std::vector<TypePair> pairs;  // FUNC: k parameter pairs, then the result pair;
                                 // EXFUNC: the result pair, then k parameter pairs
-  uint32_t constantCountAt = 0;
   uint32_t constantCount = 0;
   uint32_t areaAt = 0;          // the constant area
   std::vector<Constant> constants;

@@ -24,7 +24,6 @@ void decodeCall(const ImageView& image, Op& op, Descriptors& descriptors) {
 
 void decodeBuiltin(const ImageView& image, Op& op) {
   op.command = image.word(op.at + 4ull);
-  op.nextField = image.word(op.at + 8ull);
   op.result = image.word(op.at + 12ull);
   if (!image.fits(op.at, 16) || op.command == 0 || op.command >= static_cast<uint32_t>(kCommandCount)) return;
   const uint32_t letters = static_cast<uint32_t>(kCommands[op.command].parameterCount()) + 1;

@@ -19,9 +19,9 @@ struct Op {
   bool whole = false;      // all `size` bytes lie in the image
   bool headFits = false;   // the words before any argument slots lie in the image
 
-  // 1 and 10: routine, result slot, argument slots. 3: command id, the
-  // offset-of-next word (not read by the engine), result slot, arguments.
-  uint32_t routine = 0, command = 0, nextField = 0, result = 0;
+  // 1 and 10: routine, result slot, argument slots. 3: command id, result
+  // slot, arguments (the offset-of-next word between them is not read).
+  uint32_t routine = 0, command = 0, result = 0;
   std::vector<uint32_t> args;
   // 7, 8, 9: mode, the first and second operands, C or R, X's element
   // offset (7), the comparison code (9) and the static flags.

@@ -18,7 +18,6 @@ class Walker {
     for (uint32_t r = 0; r < w_.tableRoutines; ++r) enter(r);
     while (!work_.empty()) {
       if (++steps_ > kMaxWalkSteps) {
-        w_.stopped = true;
         note(0, -1, "the walk stopped after " + std::to_string(kMaxWalkSteps) + " positions; later faults may be missed");
         return;
       }

@@ -34,7 +34,6 @@ struct Walk {
   std::vector<OpVisit> visits;
   std::set<uint32_t> calledByCall, calledByExternal;  // routine numbers named by ops 1 and 10
   std::vector<Finding> findings;           // where the program would leave the image, code not decoded
-  bool stopped = false;                    // kMaxWalkSteps reached
 };
 
 Walk walkImage(const ImageView& image, Descriptors& descriptors);
