@@ -192,15 +192,32 @@ TEST(Runtime, TheWindowGrowsWithTheScreensDotsPerInch) {
   m.native([&](X86& x) { x.next(loop); });
   m.end();
   const std::wstring game = makeGame(dir, L"dpi.exe", b.build());
-  HKEY desktop = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &desktop, nullptr),
-            ERROR_SUCCESS);
-  DWORD saved = 96, size = sizeof saved, type = 0;
-  const bool had = RegQueryValueExW(desktop, L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&saved), &size) ==
-                   ERROR_SUCCESS;
-  const DWORD dpi = 192;
-  RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+  // The prefix is shared by every test: its setting comes back however
+  // this one ends.
+  struct ScreenDpi {
+    HKEY desktop = nullptr;
+    DWORD saved = 96;
+    bool had = false;
+    explicit ScreenDpi(DWORD dpi) {
+      if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &desktop, nullptr) != ERROR_SUCCESS)
+        return;
+      DWORD size = sizeof saved, type = 0;
+      had = RegQueryValueExW(desktop, L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&saved), &size) ==
+            ERROR_SUCCESS;
+      RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~ScreenDpi() {
+      if (!desktop) return;
+      if (had)
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved), sizeof saved);
+      else
+        RegDeleteValueW(desktop, L"LogPixels");
+      RegCloseKey(desktop);
+    }
+  };
+  const ScreenDpi screen(192);
+  ASSERT_NE(screen.desktop, nullptr);
   qrt::e2e::RunOptions options;
   options.timeoutMs = 20000;
   qrt::e2e::GameRun run(game, options);
@@ -211,11 +228,6 @@ TEST(Runtime, TheWindowGrowsWithTheScreensDotsPerInch) {
     GetClientRect(hwnd, &client);
     return client.right == 640;
   });
-  if (had)
-    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved), sizeof saved);
-  else
-    RegDeleteValueW(desktop, L"LogPixels");
-  RegCloseKey(desktop);
   run.kill();
   EXPECT_TRUE(found) << "client " << client.right << " x " << client.bottom;
   EXPECT_EQ(client.bottom, 480);
