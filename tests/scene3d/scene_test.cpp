@@ -428,6 +428,51 @@ TEST(Scene, ReleasingALinkedFrameLetsGoOfItsChildrenAndLights) {
   EXPECT_EQ(frameRecord(game, grandchild).parent, &frameRecord(game, child));
 }
 
+// G3@DELETE takes a frame only from the frame it hangs on: named with
+// another, nothing changes.
+TEST(Scene, DeleteTakesAFrameOnlyFromItsOwnParent) {
+  SceneScript s;
+  const int a = s.box(1.0f), b = s.box(1.0f), kept = s.box(1.0f), taken = s.box(1.0f), other = s.box(1.0f);
+  s.add(a);
+  s.add(b);
+  s.add(kept, a);
+  s.add(taken, a);
+  s.add(other, b);
+  s.run("G3@DELETE", {kept, b});
+  s.run("G3@DELETE", {taken, a});
+  Game game(s);
+  game.runToEnd();
+  EXPECT_EQ(frameRecord(game, kept).parent, &frameRecord(game, a));
+  EXPECT_EQ(frameRecord(game, a).firstChild, &frameRecord(game, kept));
+  EXPECT_EQ(frameRecord(game, kept).next, nullptr);
+  EXPECT_EQ(frameRecord(game, b).firstChild, &frameRecord(game, other));
+  EXPECT_EQ(frameRecord(game, taken).parent, nullptr);
+  EXPECT_TRUE(game.boxes().empty());
+}
+
+// A viewport is used when it fits the target, and ignored when it does not
+// (the whole target is drawn on, as without one).
+TEST(Scene, AViewportThatFitsNarrowsTheDrawingAndOneThatDoesNotIsIgnored) {
+  for (const bool fits : {true, false}) {
+    SCOPED_TRACE(fits);
+    SceneScript s;
+    const int box = s.box(2.0f);
+    s.colour(box, 1.0f, 0.0f, 0.0f);
+    s.add(box);
+    s.light();
+    const int last = fits ? 79 : 160;   // the screen is 160 x 120
+    s.run("G3@DEVSETVIEWPORT", {s.integer(0), s.integer(0), s.integer(last), s.integer(last * 3 / 4), s.real(0),
+                                s.real(1)});
+    s.clear();
+    s.render();
+    s.wait();
+    Game game(s);
+    const Pixels p = renderedScreen(game);
+    EXPECT_EQ(red(p.rgb(40, 30)) > 0x80u, fits);
+    EXPECT_EQ(red(p.rgb(80, 60)) > 0x80u, !fits);
+  }
+}
+
 // Bad handles, ranges and the root's -1, a loop in the tree, an unknown
 // light type: 660 naming the command, and the program ends.
 TEST(Scene, RefusedArgumentsAre660) {
@@ -448,6 +493,18 @@ TEST(Scene, RefusedArgumentsAre660) {
       {"G3@RENDER", [](SceneScript& s, int f) { return std::vector<int>{f, f}; }},   // a frame as a surface
       {"G3@LIGHTMAKE",
        [](SceneScript& s, int) { return std::vector<int>{s.integer(5), s.real(1), s.real(1), s.real(1)}; }},
+      // Released handles stay dead.
+      {"G3@ADD",
+       [](SceneScript& s, int f) {
+         s.run("G3@RELEASE", {f});
+         return std::vector<int>{f, s.integer(0)};
+       }},
+      {"G3@LIGHTSETENABLE",
+       [](SceneScript& s, int) {
+         const int l = s.light();
+         s.run("G3@RELEASE", {l});
+         return std::vector<int>{l, s.integer(1)};
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
