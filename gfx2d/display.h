@@ -23,6 +23,7 @@ namespace qrt {
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;
 
+class Call;
 struct Family;
 
 // Where a character surface came from.
@@ -154,6 +155,12 @@ inline TextureRecord* findTexture(DisplayState* d, uint32_t handle) {
 // caller fills texture, depth, colour depth, origin and blend flag.
 SurfaceRecord* createSurfaceRecord(DisplayState& d, int32_t width, int32_t height);
 ComPtr<IDirect3DSurface9> createDepthSurface(DisplayState& d, UINT width, UINT height);
+// A surface over a use of texture `t` that the caller hands over (G@CHRMAKE,
+// G@CHRLOAD, G3@FRMGETCHR), with a depth surface of its own: its handle as
+// the command's result, or, with the use given back, the command's failure
+// (630 when the depth surface cannot be had).
+int32_t surfaceOnTexture(Call& c, DisplayState& d, TextureRecord* t, int32_t width, int32_t height,
+                         int32_t colourDepth, int32_t origin, uint8_t blend);
 // A new texture record, the newest in the registry, use count 1.
 TextureRecord* createTextureRecord(DisplayState& d);
 // A drawable texture (render target, default pool, A8R8G8B8) in a new

@@ -223,21 +223,8 @@ int32_t cmdGChrLoad(Call& c) {
   ImageLoad why;
   TextureRecord* t = loadImageTexture(*d, c.s(0), c.s(1), &why);
   if (!t) return c.fail(why == ImageLoad::kCipherFailed ? 630 : 680);
-  SurfaceRecord* s = createSurfaceRecord(*d, t->imageWidth, t->imageHeight);
-  if (!s) {
-    releaseTextureUse(*d, t);
-    return kFailed;
-  }
-  s->texture = t;
-  s->colourDepth = t->colourDepth;
-  s->origin = kOriginLoaded;
-  s->blend = d->loadColourKey != 0 ? 1 : 0;
-  s->depth = createDepthSurface(*d, static_cast<UINT>(t->surfaceWidth), static_cast<UINT>(t->surfaceHeight));
-  if (!s->depth) {
-    releaseSurface(*d, s);
-    return c.fail(630);
-  }
-  return Call::handleResult(handleOf(s));
+  return surfaceOnTexture(c, *d, t, t->imageWidth, t->imageHeight, t->colourDepth, kOriginLoaded,
+                          d->loadColourKey != 0 ? 1 : 0);
 }
 
 namespace {

@@ -18,6 +18,25 @@ SurfaceRecord* createSurfaceRecord(DisplayState& d, int32_t width, int32_t heigh
   return s;
 }
 
+int32_t surfaceOnTexture(Call& c, DisplayState& d, TextureRecord* t, int32_t width, int32_t height,
+                         int32_t colourDepth, int32_t origin, uint8_t blend) {
+  SurfaceRecord* s = createSurfaceRecord(d, width, height);
+  if (!s) {
+    releaseTextureUse(d, t);
+    return kFailed;
+  }
+  s->texture = t;
+  s->colourDepth = colourDepth;
+  s->origin = origin;
+  s->blend = blend;
+  s->depth = createDepthSurface(d, static_cast<UINT>(t->surfaceWidth), static_cast<UINT>(t->surfaceHeight));
+  if (!s->depth) {
+    releaseSurface(d, s);
+    return c.fail(630);
+  }
+  return Call::handleResult(handleOf(s));
+}
+
 ComPtr<IDirect3DSurface9> createDepthSurface(DisplayState& d, UINT width, UINT height) {
   ComPtr<IDirect3DSurface9> depth;
   if (d.device) {
@@ -98,21 +117,7 @@ int32_t cmdGChrMake(Call& c) {
   bool refused = false;
   TextureRecord* t = makeDrawableTexture(*d, width, height, refused);
   if (!t) return refused ? c.fail(630) : kFailed;
-  SurfaceRecord* s = createSurfaceRecord(*d, width, height);
-  if (!s) {
-    releaseTextureUse(*d, t);
-    return kFailed;
-  }
-  s->texture = t;
-  s->colourDepth = 32;
-  s->origin = kOriginMade;
-  s->blend = c.i(2) != 0 ? 1 : 0;
-  s->depth = createDepthSurface(*d, static_cast<UINT>(t->surfaceWidth), static_cast<UINT>(t->surfaceHeight));
-  if (!s->depth) {
-    releaseSurface(*d, s);
-    return c.fail(630);
-  }
-  return Call::handleResult(handleOf(s));
+  return surfaceOnTexture(c, *d, t, width, height, 32, kOriginMade, c.i(2) != 0 ? 1 : 0);
 }
 
 int32_t cmdGChrClear(Call& c) {

@@ -175,18 +175,8 @@ int32_t cmdG3FrmGetChr(Call& c) {
   if (!f) return kFailed;
   TextureRecord* t = f->texture;
   if (!t || !d) return c.fail(660);
-  SurfaceRecord* s = createSurfaceRecord(*d, t->imageWidth, t->imageHeight);
-  if (!s) return kFailed;
-  ++t->useCount;
-  s->texture = t;
-  s->colourDepth = t->colourDepth;
-  s->origin = kOriginMade;
-  s->depth = createDepthSurface(*d, static_cast<UINT>(t->surfaceWidth), static_cast<UINT>(t->surfaceHeight));
-  if (!s->depth) {
-    releaseSurface(*d, s);
-    return c.fail(630);
-  }
-  return Call::handleResult(s->handle);
+  ++t->useCount;   // shared with the board
+  return surfaceOnTexture(c, *d, t, t->imageWidth, t->imageHeight, t->colourDepth, kOriginMade, 0);
 }
 
 }  // namespace qrt
