@@ -83,10 +83,7 @@ int32_t cmdG3Release(Call& c) {
   if (Light* l = findLight(*s, c.handle(0))) {
     detachLight(*l);
     // A released light must not stay lit by its last selection.
-    if (d->device) {
-      enableLight(*s, d->device.Get(), l->index, false);
-      if (l->type == kDirectionalPair) enableLight(*s, d->device.Get(), l->index + 1, false);
-    }
+    if (d->device) switchLight(*s, d->device.Get(), *l, false);
     s->lights.release(l);
     return kDone;
   }

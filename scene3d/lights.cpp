@@ -1,6 +1,6 @@
 // Lights: made with a type and a colour, attached to frames with G3@ADD,
-// switched on by the draw walk's selection. Device light indices are never
-// reused.
+// switched on by the draw walk's selection. A released light's device
+// indices go to the next light made.
 #include "engine/call.h"
 #include "scene3d/commands.h"
 #include "scene3d/scene.h"
@@ -36,8 +36,7 @@ void setColour(D3DLIGHT9& light, float r, float g, float b) {
 void sendIfDirectional(const Light& l) {
   DisplayState* d = display();
   if (!d || !d->device || (l.type != kDirectional && l.type != kDirectionalPair)) return;
-  d->device->SetLight(l.index, &l.first);
-  if (l.type == kDirectionalPair) d->device->SetLight(l.index + 1, &l.second);
+  sendLight(d->device.Get(), l);
 }
 
 }  // namespace
@@ -50,7 +49,7 @@ int32_t cmdG3LightMake(Call& c) {
   // An unknown type is refused before anything is made, so that no partly
   // made light takes part in later selections.
   if (type < kPoint || type > kDirectionalPair) return c.fail(660);
-  const DWORD index = freeLightIndex(*s, type == kDirectionalPair ? 2 : 1);
+  const DWORD index = freeLightIndex(*s, lightWidth(type));
   Light* l = s->lights.make();
   if (!l) return c.fail(620);
   const float r = c.f(1), g = c.f(2), b = c.f(3);
@@ -86,8 +85,7 @@ int32_t cmdG3LightMake(Call& c) {
   l->type = type;
   l->mode = 1;
   l->index = index;
-  d->device->SetLight(l->index, &l->first);
-  if (type == kDirectionalPair) d->device->SetLight(l->index + 1, &l->second);
+  sendLight(d->device.Get(), *l);
   return Call::handleResult(l->handle);
 }
 
@@ -154,8 +152,7 @@ DWORD freeLightIndex(const Scene3dState& s, DWORD count) {
   for (DWORD index = 0;; ++index) {
     bool taken = false;
     for (const Light* l : s.lights.newestFirst()) {
-      const DWORD width = l->type == kDirectionalPair ? 2 : 1;
-      if (index < l->index + width && l->index < index + count) {
+      if (index < l->index + lightWidth(l->type) && l->index < index + count) {
         taken = true;
         break;
       }

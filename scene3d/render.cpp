@@ -94,15 +94,11 @@ void selectLights(Scene3dState& s, IDirect3DDevice9* dev, SceneFrame& f, int pha
     if (phase == 1 && l->mode == 3) l->active = false;
     if (phase == 2 && l->mode == 2) l->active = false;
   }
-  for (Light* l : s.lights.newestFirst()) {
-    enableLight(s, dev, l->index, false);
-    if (l->type == kDirectionalPair) enableLight(s, dev, l->index + 1, false);
-  }
+  for (Light* l : s.lights.newestFirst()) switchLight(s, dev, *l, false);
   int count = 0;
   for (Light* l : s.lights.newestFirst()) {
     if (l->active && l->type == kDirectionalPair) {
-      enableLight(s, dev, l->index, true);
-      enableLight(s, dev, l->index + 1, true);
+      switchLight(s, dev, *l, true);
       count = 2;
       break;
     }
@@ -352,10 +348,7 @@ int32_t effective(const SceneFrame& f, Property p) {
 
 void resendLights(Scene3dState& s, IDirect3DDevice9* device) {
   s.lightOn.clear();
-  for (Light* l : s.lights.newestFirst()) {
-    device->SetLight(l->index, &l->first);
-    if (l->type == kDirectionalPair) device->SetLight(l->index + 1, &l->second);
-  }
+  for (Light* l : s.lights.newestFirst()) sendLight(device, *l);
 }
 
 int32_t cmdG3Render(Call& c) {
@@ -387,6 +380,15 @@ void enableLight(Scene3dState& s, IDirect3DDevice9* dev, DWORD index, bool on) {
   if (s.lightOn[index] == static_cast<uint8_t>(on)) return;
   s.lightOn[index] = on ? 1 : 0;
   dev->LightEnable(index, on ? TRUE : FALSE);
+}
+
+void switchLight(Scene3dState& s, IDirect3DDevice9* dev, const Light& l, bool on) {
+  for (DWORD k = 0; k < lightWidth(l.type); ++k) enableLight(s, dev, l.index + k, on);
+}
+
+void sendLight(IDirect3DDevice9* dev, const Light& l) {
+  dev->SetLight(l.index, &l.first);
+  if (l.type == kDirectionalPair) dev->SetLight(l.index + 1, &l.second);
 }
 
 }  // namespace qrt

@@ -89,6 +89,8 @@ struct SceneFrame : HandleRecord {
 
 // Light types and modes of G3@LIGHTMAKE and G3@LIGHTSETENABLE.
 enum LightType : int32_t { kPoint = 1, kSpot = 2, kDirectional = 3, kDirectionalPair = 4 };
+// Device light indices a light of the type takes: two for a pair.
+constexpr DWORD lightWidth(int32_t type) { return type == kDirectionalPair ? 2 : 1; }
 
 struct Light : HandleRecord {
   Light* nextInFrame = nullptr;       // the attached frame's list
@@ -155,6 +157,10 @@ void releaseFrame(DisplayState& d, Scene3dState& s, SceneFrame* f);
 void detachLight(Light& l);
 // Switches a device light index on or off, unless the device has it so.
 void enableLight(Scene3dState& s, IDirect3DDevice9* dev, DWORD index, bool on);
+// The same for each index of a light (both of a pair).
+void switchLight(Scene3dState& s, IDirect3DDevice9* dev, const Light& l, bool on);
+// Sends a light's device values (a pair's second light at index + 1).
+void sendLight(IDirect3DDevice9* dev, const Light& l);
 // The lowest device light index free for `count` consecutive lights: the
 // indices of released lights are used again, since the device keeps every
 // index it was ever given.
