@@ -108,6 +108,7 @@ TEST(Wire, HostilePeersAreCutOffAndTheGameGoesOn) {
       {"more strings than zeros", maskedMessage({17, 0, 3}, std::string_view("ab\0c\0", 5), token), false},
       {"a string without its zero", maskedMessage({16, 0, 1}, "abcd", token), false},
       {"bytes after the last string", maskedMessage({16, 0, 1}, std::string_view("ab\0c", 4), token), false},
+      {"bytes and no strings", maskedMessage({16, 0, 0, 5}, "", token), false},
       {"a string more than counted", maskedMessage({16, 0, 1}, std::string_view("a\0b\0", 4), token), false},
       {"a message cut off", Bytes(example.begin(), example.begin() + 10), true},
       {"a peer gone between messages", Bytes(), true},
