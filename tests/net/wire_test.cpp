@@ -60,6 +60,7 @@ TEST(Wire, MessagesGoOutMaskedByteForByteAndComeBackTheSame) {
   s.run("P@PUSHINT", {u, s.integer(7)});
   s.run("P@PUSHSTR", {u, s.text("abcdefgh")});
   s.run("P@SEND", {u});
+  const int empty = s.call("P@SEND", {u});   // nothing pushed: a message of its header alone
   const int got = s.slot();
   await(s, "P@RECV", got, {u});
   const std::vector<int> taken = takeExample(s, u);
@@ -73,19 +74,21 @@ TEST(Wire, MessagesGoOutMaskedByteForByteAndComeBackTheSame) {
   ASSERT_TRUE(p.valid());
   ASSERT_TRUE(answerHello(p, token, pump));
   Bytes wire;
-  ASSERT_TRUE(p.read(24 + 25, wire, pump));
+  ASSERT_TRUE(p.read(24 + 25 + 12, wire, pump));
   // L = 24 masks 20 bytes: two whole groups, then 2 of the last 4. L = 25
   // masks 21: two groups, then 3 of the last 5.
-  const Bytes first(wire.begin(), wire.begin() + 24), second(wire.begin() + 24, wire.end());
+  const Bytes first(wire.begin(), wire.begin() + 24), second(wire.begin() + 24, wire.begin() + 49),
+      third(wire.begin() + 49, wire.end());
   EXPECT_EQ(first, maskedBy(plain({24, 2, 2, 1, 0xFFFFFFFE}, std::string_view("ab\0\0", 4)),
                             "0123456701234567" "01..", token));
   EXPECT_EQ(second, maskedBy(plain({25, 1, 1, 7}, std::string_view("abcdefgh\0", 9)),
                              "0123456701234567" "012..", token));
+  EXPECT_EQ(third, maskedBy(plain({12, 0, 0}, ""), "01234567", token));
 
   // Both back in one piece: the second waits in the game until asked for.
   ASSERT_TRUE(p.send(wire, pump));
   game.runToEnd();
-  EXPECT_EQ(integers(game, {state, got, got2, seven}), (std::vector<int32_t>{1, 24, 25, 7}));
+  EXPECT_EQ(integers(game, {state, empty, got, got2, seven}), (std::vector<int32_t>{1, 0, 24, 25, 7}));
   expectExample(game, taken);
   EXPECT_EQ(game.text(eight), "abcdefgh");
   EXPECT_TRUE(game.boxCodes().empty());
