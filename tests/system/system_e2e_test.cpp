@@ -31,13 +31,20 @@ TEST(SystemGame, BoxesCommandLineAndInstanceCheckAcrossProcesses) {
   const int first = holder.call("S@SYSACTCHK", {held});
   const int second = holder.call("S@SYSACTCHK", {held});
   holder.call("S@SYSACTCHK", {held});
+  // Names longer than the object namespace takes, and a session namespace.
+  const int longName = holder.text(std::string(300, 'q'));
+  const int longFirst = holder.call("S@SYSACTCHK", {longName}), longSecond = holder.call("S@SYSACTCHK", {longName});
+  const int local = holder.call("S@SYSACTCHK", {holder.text("Local\\qrt-e2e-session")});
   Game holding(holder);
   holding.runToEnd();
   EXPECT_EQ(holding.integer(first), 1);
   EXPECT_EQ(holding.integer(second), 0);
-  // Only the first check's handle is kept: asking again keeps no more.
+  EXPECT_EQ(holding.integer(longFirst), 1);
+  EXPECT_EQ(holding.integer(longSecond), 0);
+  EXPECT_EQ(holding.integer(local), 1);
+  // Only each first check's handle is kept: asking again keeps no more.
   ASSERT_NE(qrt::systemRecord(), nullptr);
-  EXPECT_EQ(qrt::systemRecord()->instanceMutexes.size(), 1u);
+  EXPECT_EQ(qrt::systemRecord()->instanceMutexes.size(), 3u);
 
   Script s;
   const int ok = box(s, s.callText("S@PARAM"), s.noString(), 9);
