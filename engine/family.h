@@ -30,8 +30,9 @@ struct Family {
 };
 
 // The usual life of a family's record: made empty at start-up (absent when
-// it cannot be had), deleted at shutdown. A family whose record needs more
-// (closing files, stopping a device) writes its own pair instead.
+// it cannot be had), deleted at shutdown. What a record must do as it goes
+// (closing files, stopping a device, ending Winsock after the sockets) is
+// its destructor's and its members' order.
 template <typename Record>
 struct PlainRecord {
   static inline Record* current = nullptr;

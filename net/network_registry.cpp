@@ -13,14 +13,6 @@ namespace qrt {
 
 using NetworkRecord = PlainRecord<NetworkRegistry>;
 
-NetworkRegistry::~NetworkRegistry() {
-  users.releaseAll();
-  servers.releaseAll();
-  downloads.releaseAll();
-  internet.reset();
-  if (winsockStarted) WSACleanup();
-}
-
 NetworkRegistry* networkRegistry() { return NetworkRecord::current; }
 
 NetworkRegistry* registryWithWinsock(Call& c) {
@@ -29,20 +21,20 @@ NetworkRegistry* registryWithWinsock(Call& c) {
     c.fail(620);
     return nullptr;
   }
-  if (!r->winsockStarted) {
+  if (!r->winsock.started) {
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
       c.fail(630);
       return nullptr;
     }
-    r->winsockStarted = true;
+    r->winsock.started = true;
   }
   return r;
 }
 
 wire::Token connectionToken(const char* keyText) {
   wire::Token t{};
-  desDecrypt(t.data(), t.size(), keyText ? keyText : "");
+  desDecrypt(t.data(), t.size(), keyText);
   return t;
 }
 

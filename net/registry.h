@@ -66,14 +66,21 @@ struct Download : HandleRecord {
   InternetHandle request;
 };
 
-struct NetworkRegistry {
-  NetworkRegistry() = default;
-  NetworkRegistry(const NetworkRegistry&) = delete;
-  NetworkRegistry& operator=(const NetworkRegistry&) = delete;
-  // Closes every socket and internet handle, then Winsock.
-  ~NetworkRegistry();
+// Winsock, cleaned up when the record goes if it was started.
+struct WinsockUse {
+  bool started = false;
+  WinsockUse() = default;
+  WinsockUse(const WinsockUse&) = delete;
+  WinsockUse& operator=(const WinsockUse&) = delete;
+  ~WinsockUse() {
+    if (started) WSACleanup();
+  }
+};
 
-  bool winsockStarted = false;
+// Members go in reverse order: users, servers, downloads and the internet
+// handle are closed first, Winsock last.
+struct NetworkRegistry {
+  WinsockUse winsock;
   InternetHandle internet;   // opened by the first P@INETOPEN
   HandleRegistry<Download, kind::kDownload> downloads;
   HandleRegistry<NetworkServer, kind::kNetworkServer> servers;
