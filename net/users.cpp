@@ -44,15 +44,9 @@ Socket connectTo(in_addr host, int32_t port) {
 }
 
 // State 1: once the connection is made, the hello goes out.
-bool helloSent(NetworkUser& u, int32_t& result) {
+Io helloSent(NetworkUser& u) {
   const Io made = connectionMade(u.socket);
-  const Io sent = made == Io::kDone ? sendHello(u.socket, u.token) : made;
-  if (sent == Io::kFailed || (sent == Io::kNotYet && timedOut(u.stamp))) {
-    result = connectionLost(u);
-    return false;
-  }
-  result = 0;
-  return sent == Io::kDone;
+  return made == Io::kDone ? sendHello(u.socket, u.token) : made;
 }
 
 // State 2: the server's answer.
@@ -91,8 +85,9 @@ int32_t cmdPUserGetState(Call& c) {
   if (!u->socket.valid()) return -1;
   if (u->state == Link::kEstablished) return 1;
   if (u->state == Link::kConnecting) {
-    int32_t result = 0;
-    if (!helloSent(*u, result)) return result;
+    const Io sent = helloSent(*u);
+    if (sent == Io::kNotYet) return timedOut(u->stamp) ? connectionLost(*u) : 0;
+    if (sent != Io::kDone) return connectionLost(*u);   // refused, or closed
     u->state = Link::kHandshake;
   }
   return answerRead(*u);
