@@ -33,6 +33,7 @@
 #include "tests/imagefuzz/mutate.h"
 #include "tests/imagefuzz/seeds.h"
 #include "tools/imagebuilder/image_builder.h"
+#include "tools/imagetools/image_view.h"
 
 namespace {
 
@@ -147,11 +148,7 @@ struct Watch {
   }
 };
 
-std::string hex(uint32_t v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(v));
-  return text;
-}
+using imgtools::hex8;
 
 struct Outcome {
   std::string name;     // see the head of the file
@@ -185,23 +182,23 @@ Outcome runMutant(const std::wstring& exe, int timeoutMs, bool trace) {
 
   for (const Watch::Fault& f : watch.faults) {
     if (f.place == Place::Program) continue;
-    return {"crash", hex(f.code) + " at " + hex(f.address) + " (" + placeName(f.place) + ")" +
+    return {"crash", hex8(f.code) + " at " + hex8(f.address) + " (" + placeName(f.place) + ")" +
                          (f.firstChance ? "" : ", not handled") +
                          (watch.debugText.empty() ? "" : "; " + watch.debugText.front())};
   }
   if (timedOut) {
     if (responding) return {"runs-on", ""};
-    if (stuck == Place::Program) return {"program-loop", "eip " + hex(eip)};
-    return {"hang", std::string("eip ") + hex(eip) + " (" + placeName(stuck) + ")"};
+    if (stuck == Place::Program) return {"program-loop", "eip " + hex8(eip)};
+    return {"hang", std::string("eip ") + hex8(eip) + " (" + placeName(stuck) + ")"};
   }
-  if (r.exitCode >= 0xC0000000u) return {"crash", "exit code " + hex(r.exitCode)};
+  if (r.exitCode >= 0xC0000000u) return {"crash", "exit code " + hex8(r.exitCode)};
   const bool programFault = !watch.faults.empty();
   if (!r.boxes.empty()) {
     const int code = r.boxes.front().code;
     std::string detail = e2e::utf8FromCp932(r.boxes.front().text);
     for (char& c : detail)
       if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-    if (programFault) detail = hex(watch.faults.front().code) + " in the program's code; " + detail;
+    if (programFault) detail = hex8(watch.faults.front().code) + " in the program's code; " + detail;
     if (programFault && code == 601) return {"program-fault", detail};
     return {code ? "box-" + std::to_string(code) : "box-other", detail};
   }

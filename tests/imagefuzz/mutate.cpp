@@ -21,17 +21,10 @@ void allow(Layout& l, uint64_t from, uint64_t length) {
   for (uint64_t i = from; i < from + length && i < l.editable.size(); ++i) l.editable[i] = 1;
 }
 
-std::string hex(uint32_t v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(v));
-  return text;
-}
+using imgtools::hex8;
 
-uint32_t wordAt(const std::vector<uint8_t>& f, uint32_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | (at + i < f.size() ? f[at + i] : 0);
-  return v;
-}
+// 0 where the word would run past the file, as the image view reads.
+uint32_t wordAt(const std::vector<uint8_t>& f, uint32_t at) { return ImageView(f).word(at); }
 
 class Mutator {
  public:
@@ -71,8 +64,8 @@ class Mutator {
 
   void setWord(uint32_t at, uint32_t value, const char* kind) {
     if (at + 4 > m_.file.size()) return;
-    note(std::string(kind) + " " + hex(at - l_.header - img::kHeaderSize) + " " + hex(wordAt(m_.file, at)) +
-         " -> " + hex(value));
+    note(std::string(kind) + " " + hex8(at - l_.header - img::kHeaderSize) + " " + hex8(wordAt(m_.file, at)) +
+         " -> " + hex8(value));
     for (int i = 0; i < 4; ++i) m_.file[at + i] = static_cast<uint8_t>(value >> (8 * i));
   }
 
@@ -102,7 +95,7 @@ class Mutator {
     uint8_t mask = 0;
     for (int i = 0; i < bits; ++i) mask |= static_cast<uint8_t>(1u << pick(8));
     m_.file[at] ^= mask;
-    note("flip byte " + hex(at - l_.header - img::kHeaderSize) + " ^ " + hex(mask).substr(6));
+    note("flip byte " + hex8(at - l_.header - img::kHeaderSize) + " ^ " + hex8(mask).substr(6));
   }
 
   void wordEdit(const std::vector<uint32_t>& words, const char* kind) {
@@ -135,7 +128,7 @@ class Mutator {
     const uint32_t at = l_.header + pick(img::kHeaderSize);
     if (at >= m_.file.size()) return;
     m_.file[at] = static_cast<uint8_t>(pick(3) ? m_.file[at] ^ (1u << pick(8)) : pick(256));
-    note("header byte " + std::to_string(at - l_.header) + " -> " + hex(m_.file[at]).substr(6));
+    note("header byte " + std::to_string(at - l_.header) + " -> " + hex8(m_.file[at]).substr(6));
   }
 
   void keepNativeOpsOut() {
