@@ -47,7 +47,7 @@ std::wstring instanceMutexName(const char* name) {
 int32_t cmdSRegSet(Call& c) {
   const std::wstring name = widen932(c.s(0)), text = widen932(c.s(1));
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                       nullptr, &key, nullptr) != ERROR_SUCCESS)
     return kDone;
   RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),

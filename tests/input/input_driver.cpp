@@ -44,7 +44,7 @@ class Probe {
     uint8_t keys[256] = {};
     if (!keyboard_ || FAILED(read(keyboard_.Get(), sizeof keys, keys))) return false;
     UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
-    if (isExtendedKey(vk)) scan |= 0x80;
+    if (isExtended(vk)) scan |= 0x80;
     return (keys[scan & 0xFF] & 0x80) != 0;
   }
 
@@ -53,8 +53,6 @@ class Probe {
 
  private:
   using Device = Microsoft::WRL::ComPtr<IDirectInputDevice8W>;
-  static bool isExtendedKey(WORD vk) { return isExtended(vk); }
-
   void open(REFGUID guid, const DIDATAFORMAT* format, Device& out) {
     Device d;
     if (FAILED(input_->CreateDevice(guid, d.GetAddressOf(), nullptr)) || FAILED(d->SetDataFormat(format)) ||
