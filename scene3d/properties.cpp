@@ -107,21 +107,8 @@ int32_t cmdG3FrmSetAmbient(Call& c) {
   return kDone;
 }
 
-int32_t cmdG3FrmSetFsaa(Call& c) {
-  SceneFrame* f = frameArg(c);
-  if (!f) return kFailed;
-  if (!acceptable(c, c.i(1), 1)) return c.fail(660);
-  f->antiAlias = c.i(1);
-  return kDone;
-}
-
-int32_t cmdG3FrmSetVertex(Call& c) {
-  SceneFrame* f = frameArg(c);
-  if (!f) return kFailed;
-  if (!acceptable(c, c.i(1), 1)) return c.fail(660);
-  f->vertexColour = c.i(1);
-  return kDone;
-}
+int32_t cmdG3FrmSetFsaa(Call& c) { return setProperty(c, kAntiAlias, 1); }
+int32_t cmdG3FrmSetVertex(Call& c) { return setProperty(c, kVertexColour, 1); }
 
 // --- fog ----------------------------------------------------------------------
 

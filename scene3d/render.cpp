@@ -45,12 +45,6 @@ const FogGroup& effectiveFog(const SceneFrame& f) {
   return p->fog;
 }
 
-int32_t effectiveValue(const SceneFrame& f, int32_t SceneFrame::*field) {
-  for (const SceneFrame* p = &f; p; p = p->parent)
-    if (p->*field != -1) return p->*field;
-  return 0;
-}
-
 // --- transform walk ------------------------------------------------------------
 
 void placeFrame(SceneFrame& f, const D3DXMATRIX& parentWorld) {
@@ -207,7 +201,7 @@ void setFrameStates(DisplayState& d, const SceneFrame& f) {
     rs.set(D3DRS_LIGHTING, TRUE);
     rs.set(D3DRS_AMBIENT, ambient);
   }
-  rs.set(D3DRS_MULTISAMPLEANTIALIAS, effectiveValue(f, &SceneFrame::antiAlias) == 1);
+  rs.set(D3DRS_MULTISAMPLEANTIALIAS, effective(f, kAntiAlias) == 1);
   rs.set(D3DRS_MULTISAMPLEMASK, 0x00FFFFFF);
 
   const BlendPair blend = effectiveBlend(f);
@@ -215,7 +209,7 @@ void setFrameStates(DisplayState& d, const SceneFrame& f) {
   rs.set(D3DRS_SRCBLEND, static_cast<DWORD>(blend.source));
   rs.set(D3DRS_DESTBLEND, static_cast<DWORD>(blend.destination));
 
-  const bool vertexColour = effectiveValue(f, &SceneFrame::vertexColour) == 1;
+  const bool vertexColour = effective(f, kVertexColour) == 1;
   rs.set(D3DRS_COLORVERTEX, vertexColour);
   rs.set(D3DRS_DIFFUSEMATERIALSOURCE, vertexColour ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
   rs.set(D3DRS_SPECULARMATERIALSOURCE, vertexColour ? D3DMCS_COLOR2 : D3DMCS_MATERIAL);

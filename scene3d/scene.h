@@ -27,7 +27,7 @@ struct Model;
 // Inherited integer properties, in the frame record's order. -1 means "the
 // parent's value".
 enum Property : int { kEnable, kCull, kShade, kFilter, kDiffuse, kSpecular, kTexture, kSrcBlend, kDstBlend,
-                      kDither, kPropertyCount };
+                      kDither, kAntiAlias, kVertexColour, kPropertyCount };
 
 struct FogGroup {
   int32_t mode = -1;                  // -1 inherit, 0 none, 1..6
@@ -78,8 +78,6 @@ struct SceneFrame : HandleRecord {
   int32_t property[kPropertyCount];   // all -1 at creation
   float ambient[3] = {0, 0, 0};
   float ambientState = -1.0f;         // 1.0 own colour, -1.0 inherit
-  int32_t antiAlias = -1;
-  int32_t vertexColour = -1;
   FogGroup fog;
   AnimationState animation;
   float rayDistance = 0.0f;

@@ -28,12 +28,10 @@ D3DMATERIAL9 meshMaterial() {
 Scene3dState::Scene3dState() {
   // Every property of the root is concrete, so that inheritance always ends.
   SceneFrame& r = root;
-  const int32_t values[kPropertyCount] = {1, 2, 0, 1, 1, 0, 1, D3DBLEND_ONE, D3DBLEND_ZERO, 0};
+  const int32_t values[kPropertyCount] = {1, 2, 0, 1, 1, 0, 1, D3DBLEND_ONE, D3DBLEND_ZERO, 0, 0, 1};
   for (int p = 0; p < kPropertyCount; ++p) r.property[p] = values[p];
   r.ambient[0] = r.ambient[1] = r.ambient[2] = 0.2f;
   r.ambientState = 1.0f;
-  r.antiAlias = 0;
-  r.vertexColour = 1;
   r.fog.mode = 0;
   D3DXMatrixIdentity(&camera.view);
   D3DXMatrixIdentity(&camera.projection);
