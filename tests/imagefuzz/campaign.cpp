@@ -236,14 +236,15 @@ bool writeWide(const std::wstring& path, const std::vector<uint8_t>& bytes) {
   return ok;
 }
 
-// What qrtlink check says of a mutant: the faults it finds (one when the
-// file holds no image at all), so that each outcome can be set against it.
-size_t checkFaults(const std::vector<uint8_t>& file) {
+// What qrtlink check says of a mutant: the faults it finds, or -1 when the
+// file holds no image at all (a runtime without one just ends), so that
+// each outcome can be set against it.
+long long checkFaults(const std::vector<uint8_t>& file) {
   try {
     const auto image = imgtools::loadImage(file);
-    return image ? imgtools::checkImage(image->view()).faults() : 1;
+    return image ? static_cast<long long>(imgtools::checkImage(image->view()).faults()) : -1;
   } catch (const std::exception&) {
-    return 1;
+    return -1;
   }
 }
 
@@ -323,10 +324,10 @@ int wmain(int argc, wchar_t** argv) {
       o = runMutant(exe, seed.timeoutMs, last - first == 1);
     }
     ++totals[o.name];
-    const size_t faults = checkFaults(m.file);
+    const long long faults = checkFaults(m.file);
     cleanDespiteCheck += o.name == "clean" && faults > 0;
     unforeseen601 += o.name == "box-601" && faults == 0;
-    std::fprintf(log, "%lld\t%s\t%s\t%s\t%s\tcheck %zu\n", k, seed.name.c_str(), o.name.c_str(), o.detail.c_str(),
+    std::fprintf(log, "%lld\t%s\t%s\t%s\t%s\tcheck %lld\n", k, seed.name.c_str(), o.name.c_str(), o.detail.c_str(),
                  m.what.c_str(), faults);
     std::fflush(log);
     if (o.finding() || last - first == 1) {   // a run of one keeps its image whatever became of it
