@@ -150,5 +150,57 @@ TEST(Users, AWrongKeyARefusalAndSilentPeersEndInMinusOne) {
   EXPECT_TRUE(game.boxCodes().empty());
 }
 
+// A peer that answers the hello and then reads nothing: the game's sends
+// fill the connection, the message left in flight is tried again at every
+// P@SEND while the clock stands still, and is given up with -1 once 60 s
+// have passed since it was made.
+TEST(Users, ASendNobodyTakesEndsInMinusOneAtItsTimeOut) {
+  HeldClock clock(1000);
+  const int port = freePort();
+  Listener server(port);
+  const wire::Token token = connectionToken("k");
+  Script s;
+  const int u = userMake(s, port, "k");
+  const int state = s.slot();
+  await(s, "P@USERGETSTATE", state, {u});
+  const int body = s.text(std::string(16000, 's')), one = s.integer(1);
+  const int free = s.slot(), sent = s.slot(), stopPushing = s.integer(0);
+  s.loopUntil(1000000, sent, [&] {
+    s.callInto("P@SEND", sent, {u});
+    const img::Label skip = s.main().label();
+    s.main().native([&](img::X86& x) {
+      x.load(img::EAX, stopPushing);
+      x.cmpImm(img::EAX, 0);
+      const img::Label push = x.label();
+      x.jcc(img::Cond::E, push);
+      x.next(skip);
+      x.bind(push);
+      x.next();
+    });
+    s.callInto("P@PUSHINT", free, {u, one});
+    s.run("P@PUSHSTR", {u, body});
+    s.main().bind(skip);
+    s.wait();
+  });
+
+  Game game(s);
+  const Pump pump = [&] { game.step(); };
+  Peer p = server.accept(pump);
+  ASSERT_TRUE(answerHello(p, token, pump));
+  // A push that finds a message still in flight leaves less than a whole
+  // message free.
+  int steps = 0;
+  while (!(game.integer(free) != 0 && game.integer(free) < 32764) && ++steps < 20000) game.step();
+  ASSERT_LT(steps, 20000) << "the connection never filled up";
+  game.frame()[stopPushing] = 1;
+  for (int k = 0; k < 50; ++k) game.step();
+  EXPECT_EQ(game.integer(sent), 0);
+  g_now += 60001;
+  for (int k = 0; k < 5 && game.integer(sent) == 0; ++k) game.step();
+  EXPECT_EQ(game.integer(sent), -1);
+  game.runToEnd();
+  EXPECT_TRUE(game.boxCodes().empty());
+}
+
 }  // namespace
 }  // namespace qrt::test
