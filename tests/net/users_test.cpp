@@ -202,5 +202,41 @@ TEST(Users, ASendNobodyTakesEndsInMinusOneAtItsTimeOut) {
   EXPECT_TRUE(game.boxCodes().empty());
 }
 
+// Connections that never say hello: a server holds 32 of them at most (the
+// next waits in the backlog) and drops them 60 s after they came, making
+// room for the one waiting.
+TEST(Users, AServerHoldsAtMost32ConnectionsWaitingForTheirHello) {
+  HeldClock clock(1000);
+  const int port = freePort();
+  Script s;
+  const int srv = s.call("P@SRVMAKE", {s.integer(port), s.text("k"), s.integer(0)});
+  const int got = s.slot(), stop = s.integer(0);
+  s.loopUntil(1000000, stop, [&] {
+    s.callInto("P@SRVGETUSER", got, {srv});
+    s.wait();
+  });
+
+  Game game(s);
+  game.step();   // the server listens
+  std::vector<Peer> peers;
+  for (int k = 0; k < 33; ++k) {
+    peers.push_back(Peer::connectTo(port));
+    ASSERT_TRUE(peers.back().valid()) << k;
+    game.step();
+  }
+  for (int k = 0; k < 20; ++k) game.step();
+  NetworkServer* server = networkRegistry()->servers.find(game.slot(srv));
+  ASSERT_NE(server, nullptr);
+  EXPECT_EQ(server->pending.size(), 32u);
+  g_now += 60001;
+  for (int k = 0; k < 5; ++k) game.step();
+  EXPECT_EQ(server->pending.size(), 1u);
+  EXPECT_TRUE(peers.front().closedByOtherSide());
+  EXPECT_EQ(game.integer(got), 0);
+  game.frame()[stop] = 1;
+  game.runToEnd();
+  EXPECT_TRUE(game.boxCodes().empty());
+}
+
 }  // namespace
 }  // namespace qrt::test
