@@ -18,7 +18,14 @@ struct SceneScript : GfxScript {
   void add(int object, int parent = 0) { run("G3@ADD", {object, parent == 0 ? integer(0) : parent}); }
   void colour(int frame, float r, float g, float b) {
     run("G3@FRMSETMCOLOR", {frame, real(r), real(g), real(b), real(1)});
+  }  // A red box 2 units wide at the origin, in the scene.
+  int redBox() {
+    const int b = box(2.0f);
+    colour(b, 1.0f, 0.0f, 0.0f);
+    add(b);
+    return b;
   }
+
   // A white directional light on the root, shining along +z (into the screen).
   int light(int type = 3) {
     const int l = call("G3@LIGHTMAKE", {integer(type), real(1), real(1), real(1)});

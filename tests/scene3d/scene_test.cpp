@@ -15,9 +15,7 @@ uint32_t green(uint32_t c) { return c >> 8 & 0xFF; }
 
 TEST(Scene, ALitBoxAtTheOriginIsDrawnInTheMiddleInItsColour) {
   SceneScript s;
-  const int box = s.box(2.0f);
-  s.colour(box, 1.0f, 0.0f, 0.0f);
-  s.add(box);
+  s.redBox();
   s.light();
   s.clear();
   s.render();
@@ -102,9 +100,7 @@ TEST(Scene, BlendPairsMixWithWhatIsBehind) {
   uint32_t centre[2];
   for (int add = 0; add < 2; ++add) {
     SceneScript s;
-    const int box = s.box(2.0f);
-    s.colour(box, 1.0f, 0.0f, 0.0f);
-    s.add(box);
+    const int box = s.redBox();
     if (add) s.run("G3@FRMSETBLEND", {box, s.integer(1), s.integer(1)});
     s.light();
     s.clear();
@@ -154,9 +150,7 @@ TEST(Scene, ADirectionalPairLightsBothSides) {
   uint32_t front[2];
   for (int type : {3, 4}) {
     SceneScript s;
-    const int box = s.box(2.0f);
-    s.colour(box, 1, 0, 0);
-    s.add(box);
+    s.redBox();
     const int l = s.light(type);
     s.run("G3@LIGHTSETDIR", {l, s.real(0), s.real(0), s.real(-1)});
     s.clear();
@@ -173,9 +167,7 @@ TEST(Scene, ADirectionalPairLightsBothSides) {
 // although the index was last switched off.
 TEST(Scene, ALightMadeAfterAReleaseTakesItsIndexAndLights) {
   SceneScript s;
-  const int box = s.box(2.0f);
-  s.colour(box, 1, 0, 0);
-  s.add(box);
+  s.redBox();
   const int first = s.call("G3@LIGHTMAKE", {s.integer(3), s.real(1), s.real(1), s.real(1)});
   s.run("G3@LIGHTSETDIR", {first, s.real(0), s.real(0), s.real(1)});
   s.add(first);
@@ -339,9 +331,7 @@ TEST(Scene, TextAndPrimitivesAreDrawn) {
 // lights and the camera are as before.
 TEST(Scene, ADeviceResetKeepsTheScene) {
   SceneScript s;
-  const int box = s.box(2.0f);
-  s.colour(box, 1, 0, 0);
-  s.add(box);
+  s.redBox();
   s.light();
   for (int i = 0; i < 2; ++i) {
     s.clear();
@@ -359,9 +349,7 @@ TEST(Scene, ADeviceResetKeepsTheScene) {
 // do alone: neither leaves states the other draws with.
 TEST(Scene, SpritesAndTheSceneDoNotDisturbEachOther) {
   auto scene = [](SceneScript& s) {
-    const int box = s.box(2.0f);
-    s.colour(box, 1, 0, 0);
-    s.add(box);
+    const int box = s.redBox();
     s.run("G3@FRMSETLIGHTS", {box, s.integer(1)});
     s.run("G3@FRMSETFILTER", {box, s.integer(2)});
     s.run("G3@FRMSETFOGMODE", {box, s.integer(3)});
@@ -456,9 +444,7 @@ TEST(Scene, AViewportThatFitsNarrowsTheDrawingAndOneThatDoesNotIsIgnored) {
   for (const bool fits : {true, false}) {
     SCOPED_TRACE(fits);
     SceneScript s;
-    const int box = s.box(2.0f);
-    s.colour(box, 1.0f, 0.0f, 0.0f);
-    s.add(box);
+    s.redBox();
     s.light();
     const int last = fits ? 79 : 160;   // the screen is 160 x 120
     s.run("G3@DEVSETVIEWPORT", {s.integer(0), s.integer(0), s.integer(last), s.integer(last * 3 / 4), s.real(0),
