@@ -16,8 +16,8 @@ declare -A allowed=(
   [net]="base engine files net"
   [system]="base engine files gfx2d input system"
   [bridge]="bridge"
-  [tools/imagebuilder]="tools/imagebuilder base/vocabulary.h"
-  [tools/imagetools]="tools/imagetools tools/imagebuilder base/vocabulary.h engine/image_rules.h"
+  [image]="image base/vocabulary.h"
+  [tools/imagetools]="tools/imagetools image base/vocabulary.h engine/image_rules.h"
   [tools/media]="tools/media"
 )
 

@@ -1,10 +1,7 @@
-# The sources of the image builder and of the image checks, listed once for
+# The sources of the image writer and of the image checks, listed once for
 # the runtime's build (tools/CMakeLists.txt) and the fuzz targets' build
 # (tests/fuzz), which compiles them for this machine.
-set(qrt_image_sources
-  ${CMAKE_CURRENT_LIST_DIR}/imagebuilder/image_builder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/imagebuilder/x86.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/imagebuilder/game_file.cpp)
+include(${CMAKE_CURRENT_LIST_DIR}/../image/sources.cmake)
 # Pure code over bytes: reading descriptors and ops, the walk, the check.
 set(qrt_image_check_sources
   ${CMAKE_CURRENT_LIST_DIR}/imagetools/image_view.cpp

@@ -11,7 +11,7 @@
 #include "base/cp932.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/program.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 extern "C" uint32_t stackLeftBy(void* fn, const uint32_t* args, int count, uint32_t* result);
 

@@ -4,7 +4,7 @@
 
 #include "tests/support/program.h"
 #include "base/vocabulary.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 using namespace qrt::img;
 using qrt::test::Program;

@@ -7,7 +7,7 @@
 
 #include "base/runtime.h"
 #include "tests/support/program.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 using namespace qrt::img;
 using qrt::test::Program;

@@ -6,7 +6,7 @@
 
 #include "engine/engine.h"
 #include "tests/support/program.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 using namespace qrt::img;
 using qrt::test::Program;

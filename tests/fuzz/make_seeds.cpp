@@ -13,7 +13,7 @@
 
 #include "gfx2d/image_codecs.h"
 #include "net/wire.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/media/sound_files.h"
 
 namespace fs = std::filesystem;

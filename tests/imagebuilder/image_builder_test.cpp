@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace {
 

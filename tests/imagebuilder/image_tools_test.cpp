@@ -8,7 +8,7 @@
 
 #include "base/vocabulary.h"
 #include "tests/support/program.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/imagetools/check.h"
 #include "tools/imagetools/dump.h"
 #include "tools/imagetools/image_view.h"

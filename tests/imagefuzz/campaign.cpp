@@ -32,7 +32,7 @@
 #include "tests/e2e/harness.h"
 #include "tests/imagefuzz/mutate.h"
 #include "tests/imagefuzz/seeds.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/imagetools/check.h"
 #include "tools/imagetools/image_view.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <random>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/imagetools/descriptor.h"
 #include "tools/imagetools/walk.h"
 

@@ -14,7 +14,7 @@
 
 #include "tests/e2e/harness.h"
 #include "tests/net/loopback.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/mkdemo/demo_network.h"
 
 namespace qrt::test {

@@ -7,7 +7,7 @@
 #include "base/catalogue.h"
 #include "base/errors.h"
 #include "tests/e2e/harness.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 using namespace qrt::img;
 using qrt::test::GameResult;

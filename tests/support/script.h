@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "tests/support/program.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::test {
 

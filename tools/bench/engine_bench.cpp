@@ -13,7 +13,7 @@
 #include <string>
 
 #include "tests/support/program.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/bench/clock.h"
 
 using namespace qrt::img;

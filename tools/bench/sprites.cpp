@@ -21,7 +21,7 @@
 #include "host/host.h"
 #include "host/loader.h"
 #include "base/runtime.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/bench/clock.h"
 
 using namespace qrt::img;

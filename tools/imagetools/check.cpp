@@ -6,7 +6,7 @@
 
 #include "base/vocabulary.h"
 #include "engine/image_rules.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/imagetools/descriptor.h"
 #include "tools/imagetools/ops.h"
 #include "tools/imagetools/walk.h"

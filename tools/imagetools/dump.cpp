@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/imagetools/descriptor.h"
 #include "tools/imagetools/op_text.h"
 #include "tools/imagetools/text932.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::imgtools {
 

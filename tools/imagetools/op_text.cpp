@@ -1,7 +1,7 @@
 #include "tools/imagetools/op_text.h"
 
 #include "base/vocabulary.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/imagetools/text932.h"
 
 namespace qrt::imgtools {

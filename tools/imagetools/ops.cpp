@@ -1,7 +1,7 @@
 #include "tools/imagetools/ops.h"
 
 #include "base/vocabulary.h"
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::imgtools {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::imgtools {
 

@@ -1,5 +1,5 @@
 // A decoder for the x86-32 instructions the image builder's emitter writes
-// (tools/imagebuilder/x86.h), driven by one table. Native blocks made by
+// (image/x86.h), driven by one table. Native blocks made by
 // another compiler may hold anything else: those bytes are reported as not
 // decoded, and the walk does not follow them.
 #pragma once

@@ -9,7 +9,7 @@
 #pragma once
 #include <cstdint>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::demo {
 

@@ -12,7 +12,7 @@
 // screen.
 #pragma once
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::demo {
 

@@ -25,7 +25,7 @@
 #pragma once
 #include <cstdint>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/mkdemo/demo_input.h"
 
 namespace qrt::demo {

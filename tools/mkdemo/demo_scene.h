@@ -14,7 +14,7 @@
 #pragma once
 #include <string>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::demo {
 

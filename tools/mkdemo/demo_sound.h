@@ -12,7 +12,7 @@
 #pragma once
 #include <filesystem>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/mkdemo/demo_input.h"
 
 namespace qrt::demo {

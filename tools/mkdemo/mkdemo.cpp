@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/mkdemo/demo_edit_line.h"
 #include "tools/mkdemo/demo_input.h"
 #include "tools/mkdemo/demo_network.h"

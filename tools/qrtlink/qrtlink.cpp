@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 #include "tools/imagetools/check.h"
 #include "tools/imagetools/dump.h"
 #include "tools/imagetools/image_view.h"

@@ -1,9 +1,9 @@
-#include "tools/imagebuilder/x86.h"
+#include "image/x86.h"
 
 #include <bit>
 #include <stdexcept>
 
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 namespace qrt::img {
 

@@ -1,4 +1,4 @@
-#include "tools/imagebuilder/image_builder.h"
+#include "image/image_builder.h"
 
 #include "base/vocabulary.h"
 

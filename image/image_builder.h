@@ -43,7 +43,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/imagebuilder/x86.h"
+#include "image/x86.h"
 
 namespace qrt::img {
 
