@@ -211,6 +211,169 @@ void X86::fstpSt(int i) {
   emit(static_cast<uint8_t>(0xD8 + i));
 }
 
+// ModRM, SIB and displacement of a general memory operand.
+void X86::modrm(const Mem& m, uint8_t reg) {
+  if (m.index == ESP || m.base == NOREG || m.index > NOREG)
+    throw std::logic_error("memory operand without a base, or with esp as its index");
+  const bool sib = m.index != NOREG || m.base == ESP;
+  const uint8_t mod = (m.disp == 0 && m.base != EBP) ? 0 : fitsInt8(m.disp) ? 1 : 2;
+  const uint8_t rm = sib ? 4 : m.base;
+  emit(static_cast<uint8_t>(mod << 6 | (reg & 7) << 3 | rm));
+  if (sib) {
+    const uint8_t ss = m.scale == 8 ? 3 : m.scale == 4 ? 2 : m.scale == 2 ? 1 : 0;
+    const uint8_t index = m.index == NOREG ? 4 : m.index;
+    emit(static_cast<uint8_t>(ss << 6 | index << 3 | m.base));
+  }
+  if (mod == 1) emit(static_cast<uint8_t>(m.disp));
+  if (mod == 2) emit32(static_cast<uint32_t>(m.disp));
+}
+
+// Frame slots named directly grow the frame the builder writes.
+void X86::touchMem(const Mem& m) {
+  if (m.base == EBX && m.index == NOREG && m.disp >= 0 && m.disp % 4 == 0) touch(m.disp / 4);
+}
+
+void X86::mov(Reg dst, const Mem& m) {
+  touchMem(m);
+  emit(0x8B);
+  modrm(m, dst);
+}
+void X86::mov(const Mem& m, Reg src) {
+  touchMem(m);
+  emit(0x89);
+  modrm(m, src);
+}
+void X86::movImm(const Mem& m, uint32_t value) {
+  touchMem(m);
+  emit(0xC7);
+  modrm(m, 0);
+  emit32(value);
+}
+void X86::alu(Alu op, Reg dst, Reg src) { aluRegReg(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x01), dst, src); }
+void X86::alu(Alu op, Reg dst, const Mem& src) {
+  touchMem(src);
+  emit(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x03));
+  modrm(src, dst);
+}
+void X86::alu(Alu op, const Mem& dst, Reg src) {
+  touchMem(dst);
+  emit(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x01));
+  modrm(dst, src);
+}
+void X86::aluImm(Alu op, Reg dst, int32_t value) { aluImm(static_cast<uint8_t>(op), dst, value); }
+void X86::aluImm(Alu op, const Mem& dst, int32_t value) {
+  touchMem(dst);
+  emit(fitsInt8(value) ? 0x83 : 0x81);
+  modrm(dst, static_cast<uint8_t>(op));
+  if (fitsInt8(value)) emit(static_cast<uint8_t>(value));
+  else emit32(static_cast<uint32_t>(value));
+}
+void X86::imul(Reg dst, const Mem& src) {
+  touchMem(src);
+  emit(0x0F);
+  emit(0xAF);
+  modrm(src, dst);
+}
+void X86::imulImm(Reg dst, Reg src, int32_t value) {
+  emit(fitsInt8(value) ? 0x6B : 0x69);
+  emit(static_cast<uint8_t>(0xC0 | dst << 3 | src));
+  if (fitsInt8(value)) emit(static_cast<uint8_t>(value));
+  else emit32(static_cast<uint32_t>(value));
+}
+void X86::lea(Reg dst, const Mem& m) {
+  emit(0x8D);
+  modrm(m, dst);
+}
+void X86::shift(Shift op, Reg r, uint8_t count) {
+  emit(0xC1);
+  emit(static_cast<uint8_t>(0xC0 | static_cast<uint8_t>(op) << 3 | r));
+  emit(count & 31);
+}
+void X86::not_(Reg r) {
+  emit(0xF7);
+  emit(static_cast<uint8_t>(0xD0 + r));
+}
+void X86::test(Reg a, Reg b) { aluRegReg(0x85, a, b); }
+void X86::idiv(const Mem& divisor) {
+  touchMem(divisor);
+  emit(0xF7);
+  modrm(divisor, 7);
+}
+void X86::movzx8(Reg dst, Reg src8) {
+  if (src8 > EBX) throw std::logic_error("movzx8 reads AL, CL, DL or BL");
+  emit(0x0F);
+  emit(0xB6);
+  emit(static_cast<uint8_t>(0xC0 | dst << 3 | src8));
+}
+void X86::ud2() {
+  emit(0x0F);
+  emit(0x0B);
+  exits_ = true;
+}
+void X86::fld(const Mem& m) {
+  touchMem(m);
+  emit(0xD9);
+  modrm(m, 0);
+}
+void X86::fild(const Mem& m) {
+  touchMem(m);
+  emit(0xDB);
+  modrm(m, 0);
+}
+void X86::fst(const Mem& m) {
+  touchMem(m);
+  emit(0xD9);
+  modrm(m, 2);
+}
+void X86::fstp(const Mem& m) {
+  touchMem(m);
+  emit(0xD9);
+  modrm(m, 3);
+}
+void X86::fistp(const Mem& m) {
+  touchMem(m);
+  emit(0xDB);
+  modrm(m, 3);
+}
+void X86::fop(FOp op, const Mem& m) {
+  touchMem(m);
+  emit(0xD8);
+  modrm(m, static_cast<uint8_t>(op));
+}
+void X86::fopPop(FOp op, int i) {
+  // 0xDE's register forms name the other way round from 0xD8's: /4 is
+  // st(i) = st0 - st(i) (fsubrp), /5 st(i) = st(i) - st0 (fsubp).
+  uint8_t ext = static_cast<uint8_t>(op);
+  if (op == FOp::Sub) ext = 5;
+  else if (op == FOp::SubR) ext = 4;
+  else if (op == FOp::Div) ext = 7;
+  else if (op == FOp::DivR) ext = 6;
+  emit(0xDE);
+  emit(static_cast<uint8_t>(0xC0 | ext << 3 | (i & 7)));
+}
+void X86::fldSt(int i) {
+  emit(0xD9);
+  emit(static_cast<uint8_t>(0xC0 + (i & 7)));
+}
+void X86::fxch(int i) {
+  emit(0xD9);
+  emit(static_cast<uint8_t>(0xC8 + (i & 7)));
+}
+void X86::fchs() {
+  emit(0xD9);
+  emit(0xE0);
+}
+void X86::fnstcw(const Mem& m) {
+  touchMem(m);
+  emit(0xD9);
+  modrm(m, 7);
+}
+void X86::fldcw(const Mem& m) {
+  touchMem(m);
+  emit(0xD9);
+  modrm(m, 5);
+}
+
 void X86::bytes(std::initializer_list<uint8_t> b) {
   for (uint8_t v : b) emit(v);
   exits_ = true;

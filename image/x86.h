@@ -23,7 +23,29 @@ struct Label {
   int id = -1;
 };
 
-enum Reg : uint8_t { EAX = 0, ECX = 1, EDX = 2, EBX = 3, ESP = 4, EBP = 5, ESI = 6, EDI = 7 };
+enum Reg : uint8_t { EAX = 0, ECX = 1, EDX = 2, EBX = 3, ESP = 4, EBP = 5, ESI = 6, EDI = 7, NOREG = 8 };
+
+// A memory operand [base + index*scale + disp]; index NOREG when there is
+// none. Slot k of the frame is Mem{EBX, NOREG, 1, 4k}.
+struct Mem {
+  Reg base = EBX;
+  Reg index = NOREG;
+  uint8_t scale = 1;  // 1, 2, 4 or 8
+  int32_t disp = 0;
+};
+inline Mem slotMem(int slot) { return Mem{EBX, NOREG, 1, 4 * slot}; }
+
+// The ALU operations of the 0x01..0x3B and 0x81/0x83 groups, by their
+// ModRM extension.
+enum class Alu : uint8_t { Add = 0, Or = 1, And = 4, Sub = 5, Xor = 6, Cmp = 7 };
+
+// Shifts by a constant (0xC1 group).
+enum class Shift : uint8_t { Shl = 4, Shr = 5, Sar = 7 };
+
+// x87 arithmetic, by the ModRM extension of 0xD8 (memory: st0 = st0 op m32)
+// and 0xDE (register, popping: st(i) = st(i) op st0 for Sub and Div,
+// st(i) = st0 op st(i) for SubR and DivR).
+enum class FOp : uint8_t { Add = 0, Mul = 1, Sub = 4, SubR = 5, Div = 6, DivR = 7 };
 
 // Condition codes of jcc/setcc (signed: L/LE/G/GE, unsigned: B/BE/A/AE).
 enum class Cond : uint8_t {
@@ -109,6 +131,38 @@ class X86 {
   void fcomip(int i);     // fcomip st(0), st(i): sets ZF/PF/CF like an unsigned compare
   void fstpSt(int i);     // fstp st(i); fstpSt(0) pops the stack
 
+  // --- general operands (what a compiler's code generator needs) ---
+  void mov(Reg dst, const Mem& m);             // mov dst, [m]
+  void mov(const Mem& m, Reg src);             // mov [m], src
+  void movImm(const Mem& m, uint32_t value);   // mov dword [m], imm32
+  void alu(Alu op, Reg dst, Reg src);          // op dst, src
+  void alu(Alu op, Reg dst, const Mem& src);   // op dst, [m]
+  void alu(Alu op, const Mem& dst, Reg src);   // op [m], src
+  void aluImm(Alu op, Reg dst, int32_t value);
+  void aluImm(Alu op, const Mem& dst, int32_t value);
+  void imul(Reg dst, const Mem& src);          // imul dst, [m]
+  void imulImm(Reg dst, Reg src, int32_t value);
+  void lea(Reg dst, const Mem& m);
+  void shift(Shift op, Reg r, uint8_t count);
+  void not_(Reg r);
+  void test(Reg a, Reg b);
+  void idiv(const Mem& divisor);               // edx:eax / [m]
+  void movzx8(Reg dst, Reg src8);              // movzx dst, src's low byte (AL..BL)
+  void ud2();                                  // stops the program: the runtime's internal-error box
+  // x87
+  void fld(const Mem& m);
+  void fild(const Mem& m);
+  void fst(const Mem& m);
+  void fstp(const Mem& m);
+  void fistp(const Mem& m);
+  void fop(FOp op, const Mem& m);              // st0 = st0 op [m] (SubR, DivR: [m] op st0)
+  void fopPop(FOp op, int i);                  // st(i) = st(i) op st0 (SubR, DivR: st0 op st(i)), pop
+  void fldSt(int i);                           // push st(i)
+  void fxch(int i);
+  void fchs();
+  void fnstcw(const Mem& m);
+  void fldcw(const Mem& m);
+
   // --- raw bytes (count as a possible exit for the fall-through check) ---
   void bytes(std::initializer_list<uint8_t> b);
   void u8(uint8_t b);
@@ -118,6 +172,8 @@ class X86 {
 
  private:
   void memOperand(uint8_t opcode, uint8_t reg, Reg base, int32_t disp);
+  void modrm(const Mem& m, uint8_t reg);
+  void touchMem(const Mem& m);
   void slotOperand(uint8_t opcode, uint8_t reg, int slot);
   void aluRegReg(uint8_t opcode, Reg dst, Reg src);
   void aluImm(uint8_t ext, Reg dst, int32_t value);

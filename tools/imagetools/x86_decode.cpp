@@ -21,6 +21,7 @@ enum class Form : uint8_t {
   RegRm8,      // movzx r32, r/m8
   Rel32,       // jmp, jcc
   StI,         // x87 with st(i) in the ModRM rm field
+  Fixed,       // x87 register form with no operand (fchs): the ModRM byte is part of the opcode
 };
 
 enum class Mod : uint8_t { Any, Memory, Register };
@@ -31,6 +32,7 @@ struct Entry {
   uint8_t span;     // opcodes covered: 8 for +r forms, 16 for condition codes
   int8_t ext;       // required ModRM reg field, -1 when it names a register
   Mod mod;
+  int8_t rm;        // required ModRM rm field (register forms), -1 for any
   Form form;
   bool writes;      // writes its r/m operand (a write of [ebx] sets the next op)
   const char* mnemonic;  // a '*' stands for the condition code
@@ -38,50 +40,81 @@ struct Entry {
 
 // clang-format off
 constexpr Entry kTable[] = {
-    {false, 0x8B, 1, -1, Mod::Any, Form::RegRm, false, "mov"},
-    {false, 0x89, 1, -1, Mod::Any, Form::RmReg, true, "mov"},
-    {false, 0xC7, 1, 0, Mod::Any, Form::RmImm32, true, "mov"},
-    {false, 0xB8, 8, -1, Mod::Any, Form::OpRegImm32, false, "mov"},
-    {false, 0x03, 1, -1, Mod::Any, Form::RegRm, false, "add"},
-    {false, 0x2B, 1, -1, Mod::Any, Form::RegRm, false, "sub"},
-    {false, 0x3B, 1, -1, Mod::Any, Form::RegRm, false, "cmp"},
-    {false, 0x01, 1, -1, Mod::Any, Form::RmReg, true, "add"},
-    {false, 0x29, 1, -1, Mod::Any, Form::RmReg, true, "sub"},
-    {false, 0x39, 1, -1, Mod::Any, Form::RmReg, false, "cmp"},
-    {false, 0x21, 1, -1, Mod::Any, Form::RmReg, true, "and"},
-    {false, 0x09, 1, -1, Mod::Any, Form::RmReg, true, "or"},
-    {false, 0x31, 1, -1, Mod::Any, Form::RmReg, true, "xor"},
-    {false, 0x83, 1, 0, Mod::Any, Form::RmImm8, true, "add"},
-    {false, 0x83, 1, 5, Mod::Any, Form::RmImm8, true, "sub"},
-    {false, 0x83, 1, 7, Mod::Any, Form::RmImm8, false, "cmp"},
-    {false, 0x81, 1, 0, Mod::Any, Form::RmImm32, true, "add"},
-    {false, 0x81, 1, 5, Mod::Any, Form::RmImm32, true, "sub"},
-    {false, 0x81, 1, 7, Mod::Any, Form::RmImm32, false, "cmp"},
-    {true,  0xAF, 1, -1, Mod::Any, Form::RegRm, false, "imul"},
-    {false, 0x6B, 1, -1, Mod::Any, Form::RegRmImm8, false, "imul"},
-    {false, 0x69, 1, -1, Mod::Any, Form::RegRmImm32, false, "imul"},
-    {false, 0x40, 8, -1, Mod::Any, Form::OpReg, false, "inc"},
-    {false, 0x48, 8, -1, Mod::Any, Form::OpReg, false, "dec"},
-    {false, 0x50, 8, -1, Mod::Any, Form::OpReg, false, "push"},
-    {false, 0x58, 8, -1, Mod::Any, Form::OpReg, false, "pop"},
-    {false, 0xF7, 1, 3, Mod::Any, Form::Rm, true, "neg"},
-    {false, 0xF7, 1, 7, Mod::Any, Form::Rm, false, "idiv"},
-    {false, 0x99, 1, -1, Mod::Any, Form::Plain, false, "cdq"},
-    {false, 0xC3, 1, -1, Mod::Any, Form::Plain, false, "ret"},
-    {true,  0x90, 16, -1, Mod::Any, Form::Rm8, true, "set*"},
-    {true,  0xB6, 1, -1, Mod::Any, Form::RegRm8, false, "movzx"},
-    {false, 0xE9, 1, -1, Mod::Any, Form::Rel32, false, "jmp"},
-    {true,  0x80, 16, -1, Mod::Any, Form::Rel32, false, "j*"},
-    {false, 0xD9, 1, 0, Mod::Memory, Form::Rm, false, "fld"},
-    {false, 0xD9, 1, 3, Mod::Memory, Form::Rm, true, "fstp"},
-    {false, 0xDB, 1, 0, Mod::Memory, Form::Rm, false, "fild"},
-    {false, 0xDB, 1, 3, Mod::Memory, Form::Rm, true, "fistp"},
-    {false, 0xD8, 1, 0, Mod::Memory, Form::Rm, false, "fadd"},
-    {false, 0xD8, 1, 1, Mod::Memory, Form::Rm, false, "fmul"},
-    {false, 0xD8, 1, 4, Mod::Memory, Form::Rm, false, "fsub"},
-    {false, 0xD8, 1, 6, Mod::Memory, Form::Rm, false, "fdiv"},
-    {false, 0xDF, 1, 6, Mod::Register, Form::StI, false, "fcomip"},
-    {false, 0xDD, 1, 3, Mod::Register, Form::StI, false, "fstp"},
+    {false, 0x8B, 1, -1, Mod::Any, -1, Form::RegRm, false, "mov"},
+    {false, 0x89, 1, -1, Mod::Any, -1, Form::RmReg, true, "mov"},
+    {false, 0xC7, 1, 0, Mod::Any, -1, Form::RmImm32, true, "mov"},
+    {false, 0xB8, 8, -1, Mod::Any, -1, Form::OpRegImm32, false, "mov"},
+    {false, 0x03, 1, -1, Mod::Any, -1, Form::RegRm, false, "add"},
+    {false, 0x2B, 1, -1, Mod::Any, -1, Form::RegRm, false, "sub"},
+    {false, 0x3B, 1, -1, Mod::Any, -1, Form::RegRm, false, "cmp"},
+    {false, 0x01, 1, -1, Mod::Any, -1, Form::RmReg, true, "add"},
+    {false, 0x29, 1, -1, Mod::Any, -1, Form::RmReg, true, "sub"},
+    {false, 0x39, 1, -1, Mod::Any, -1, Form::RmReg, false, "cmp"},
+    {false, 0x21, 1, -1, Mod::Any, -1, Form::RmReg, true, "and"},
+    {false, 0x09, 1, -1, Mod::Any, -1, Form::RmReg, true, "or"},
+    {false, 0x31, 1, -1, Mod::Any, -1, Form::RmReg, true, "xor"},
+    {false, 0x83, 1, 0, Mod::Any, -1, Form::RmImm8, true, "add"},
+    {false, 0x83, 1, 5, Mod::Any, -1, Form::RmImm8, true, "sub"},
+    {false, 0x83, 1, 7, Mod::Any, -1, Form::RmImm8, false, "cmp"},
+    {false, 0x81, 1, 0, Mod::Any, -1, Form::RmImm32, true, "add"},
+    {false, 0x81, 1, 5, Mod::Any, -1, Form::RmImm32, true, "sub"},
+    {false, 0x81, 1, 7, Mod::Any, -1, Form::RmImm32, false, "cmp"},
+    {true,  0xAF, 1, -1, Mod::Any, -1, Form::RegRm, false, "imul"},
+    {false, 0x6B, 1, -1, Mod::Any, -1, Form::RegRmImm8, false, "imul"},
+    {false, 0x69, 1, -1, Mod::Any, -1, Form::RegRmImm32, false, "imul"},
+    {false, 0x40, 8, -1, Mod::Any, -1, Form::OpReg, false, "inc"},
+    {false, 0x48, 8, -1, Mod::Any, -1, Form::OpReg, false, "dec"},
+    {false, 0x50, 8, -1, Mod::Any, -1, Form::OpReg, false, "push"},
+    {false, 0x58, 8, -1, Mod::Any, -1, Form::OpReg, false, "pop"},
+    {false, 0xF7, 1, 3, Mod::Any, -1, Form::Rm, true, "neg"},
+    {false, 0xF7, 1, 7, Mod::Any, -1, Form::Rm, false, "idiv"},
+    {false, 0x99, 1, -1, Mod::Any, -1, Form::Plain, false, "cdq"},
+    {false, 0xC3, 1, -1, Mod::Any, -1, Form::Plain, false, "ret"},
+    {true,  0x90, 16, -1, Mod::Any, -1, Form::Rm8, true, "set*"},
+    {true,  0xB6, 1, -1, Mod::Any, -1, Form::RegRm8, false, "movzx"},
+    {false, 0xE9, 1, -1, Mod::Any, -1, Form::Rel32, false, "jmp"},
+    {true,  0x80, 16, -1, Mod::Any, -1, Form::Rel32, false, "j*"},
+    {false, 0xD9, 1, 0, Mod::Memory, -1, Form::Rm, false, "fld"},
+    {false, 0xD9, 1, 3, Mod::Memory, -1, Form::Rm, true, "fstp"},
+    {false, 0xDB, 1, 0, Mod::Memory, -1, Form::Rm, false, "fild"},
+    {false, 0xDB, 1, 3, Mod::Memory, -1, Form::Rm, true, "fistp"},
+    {false, 0xD8, 1, 0, Mod::Memory, -1, Form::Rm, false, "fadd"},
+    {false, 0xD8, 1, 1, Mod::Memory, -1, Form::Rm, false, "fmul"},
+    {false, 0xD8, 1, 4, Mod::Memory, -1, Form::Rm, false, "fsub"},
+    {false, 0xD8, 1, 6, Mod::Memory, -1, Form::Rm, false, "fdiv"},
+    {false, 0xDF, 1, 6, Mod::Register, -1, Form::StI, false, "fcomip"},
+    {false, 0xDD, 1, 3, Mod::Register, -1, Form::StI, false, "fstp"},
+    // What the compiler's code generator adds.
+    {false, 0x0B, 1, -1, Mod::Any, -1, Form::RegRm, false, "or"},
+    {false, 0x23, 1, -1, Mod::Any, -1, Form::RegRm, false, "and"},
+    {false, 0x33, 1, -1, Mod::Any, -1, Form::RegRm, false, "xor"},
+    {false, 0x83, 1, 1, Mod::Any, -1, Form::RmImm8, true, "or"},
+    {false, 0x83, 1, 4, Mod::Any, -1, Form::RmImm8, true, "and"},
+    {false, 0x83, 1, 6, Mod::Any, -1, Form::RmImm8, true, "xor"},
+    {false, 0x81, 1, 1, Mod::Any, -1, Form::RmImm32, true, "or"},
+    {false, 0x81, 1, 4, Mod::Any, -1, Form::RmImm32, true, "and"},
+    {false, 0x81, 1, 6, Mod::Any, -1, Form::RmImm32, true, "xor"},
+    {false, 0x8D, 1, -1, Mod::Memory, -1, Form::RegRm, false, "lea"},
+    {false, 0xC1, 1, 4, Mod::Register, -1, Form::RmImm8, false, "shl"},
+    {false, 0xC1, 1, 5, Mod::Register, -1, Form::RmImm8, false, "shr"},
+    {false, 0xC1, 1, 7, Mod::Register, -1, Form::RmImm8, false, "sar"},
+    {false, 0xF7, 1, 2, Mod::Register, -1, Form::Rm, false, "not"},
+    {false, 0x85, 1, -1, Mod::Any, -1, Form::RmReg, false, "test"},
+    {true,  0x0B, 1, -1, Mod::Any, -1, Form::Plain, false, "ud2"},
+    {false, 0xD9, 1, 2, Mod::Memory, -1, Form::Rm, true, "fst"},
+    {false, 0xD9, 1, 5, Mod::Memory, -1, Form::Rm, false, "fldcw"},
+    {false, 0xD9, 1, 7, Mod::Memory, -1, Form::Rm, true, "fnstcw"},
+    {false, 0xD8, 1, 5, Mod::Memory, -1, Form::Rm, false, "fsubr"},
+    {false, 0xD8, 1, 7, Mod::Memory, -1, Form::Rm, false, "fdivr"},
+    {false, 0xD9, 1, 0, Mod::Register, -1, Form::StI, false, "fld"},
+    {false, 0xD9, 1, 1, Mod::Register, -1, Form::StI, false, "fxch"},
+    {false, 0xD9, 1, 4, Mod::Register, 0, Form::Fixed, false, "fchs"},
+    {false, 0xDE, 1, 0, Mod::Register, -1, Form::StI, false, "faddp"},
+    {false, 0xDE, 1, 1, Mod::Register, -1, Form::StI, false, "fmulp"},
+    {false, 0xDE, 1, 4, Mod::Register, -1, Form::StI, false, "fsubrp"},
+    {false, 0xDE, 1, 5, Mod::Register, -1, Form::StI, false, "fsubp"},
+    {false, 0xDE, 1, 6, Mod::Register, -1, Form::StI, false, "fdivrp"},
+    {false, 0xDE, 1, 7, Mod::Register, -1, Form::StI, false, "fdivp"},
 };
 // clang-format on
 
@@ -93,6 +126,9 @@ constexpr const char* kCond[] = {"o", "no", "b", "ae", "e", "ne", "be", "a",
 bool needsModRm(Form f) {
   return f != Form::Plain && f != Form::OpReg && f != Form::OpRegImm32 && f != Form::Rel32;
 }
+
+// ud2 has a second opcode byte but no ModRM byte.
+bool isUd2(bool twoByte, uint8_t opcode) { return twoByte && opcode == 0x0B; }
 
 std::string number(int64_t v) {
   char t[24];
@@ -169,10 +205,11 @@ bool readModRm(const ImageView& image, uint64_t at, ModRm& m) {
   return true;
 }
 
-const Entry* find(bool twoByte, uint8_t opcode, int regField, bool memory) {
+const Entry* find(bool twoByte, uint8_t opcode, int regField, int rmField, bool memory) {
   for (const Entry& e : kTable) {
     if (e.twoByte != twoByte || opcode < e.opcode || opcode >= e.opcode + e.span) continue;
     if (e.ext >= 0 && e.ext != regField) continue;
+    if (e.rm >= 0 && e.rm != rmField) continue;
     if ((e.mod == Mod::Memory && !memory) || (e.mod == Mod::Register && memory)) continue;
     return &e;
   }
@@ -198,8 +235,8 @@ Instruction decodeInstruction(const ImageView& image, uint32_t at) {
 
   ModRm m;
   // The ModRM byte picks the row for opcodes that share one.
-  const bool haveModRm = readModRm(image, p, m);
-  const Entry* e = find(twoByte, opcode, haveModRm ? m.reg : -1, haveModRm && m.memory);
+  const bool haveModRm = !isUd2(twoByte, opcode) && readModRm(image, p, m);
+  const Entry* e = find(twoByte, opcode, haveModRm ? m.reg : -1, haveModRm ? m.rm : -1, haveModRm && m.memory);
   if (!e || (needsModRm(e->form) && !haveModRm)) {
     in.text = "db 0x" + hex8(image.byte(at)).substr(6);
     return in;
@@ -244,16 +281,22 @@ Instruction decodeInstruction(const ImageView& image, uint32_t at) {
       in.target = static_cast<uint32_t>(p) + imm;
       ops = hex8(in.target);
       break;
-    case Form::StI: ops = e->opcode == 0xDF ? "st(0), st(" + std::to_string(m.rm) + ")" : "st(" + std::to_string(m.rm) + ")"; break;
+    case Form::StI:
+      ops = e->opcode == 0xDF   ? "st(0), st(" + std::to_string(m.rm) + ")"
+            : e->opcode == 0xDE ? "st(" + std::to_string(m.rm) + "), st(0)"
+                                : "st(" + std::to_string(m.rm) + ")";
+      break;
+    case Form::Fixed: break;
   }
   if (!ok) {
     in.text = "db 0x" + hex8(image.byte(at)).substr(6);
     return in;
   }
   in.length = static_cast<uint8_t>(p - at);
-  in.flow = e->form == Form::Rel32 ? (e->twoByte ? Instruction::Flow::Branch : Instruction::Flow::Jump)
-            : opcode == 0xC3     ? Instruction::Flow::Return
-                                 : Instruction::Flow::Next;
+  in.flow = e->form == Form::Rel32      ? (e->twoByte ? Instruction::Flow::Branch : Instruction::Flow::Jump)
+            : opcode == 0xC3 && !twoByte ? Instruction::Flow::Return
+            : isUd2(twoByte, opcode)     ? Instruction::Flow::Stop
+                                         : Instruction::Flow::Next;
   in.text = mnemonic(*e, opcode);
   if (!ops.empty()) in.text += " " + ops;
   if (e->writes && m.isSlot0() && needsModRm(e->form)) {

@@ -16,6 +16,7 @@ struct Instruction {
     Jump,      // jmp: only to `target`
     Branch,    // jcc: to `target` or on
     Return,    // ret: leaves the block
+    Stop,      // ud2: stops the program (the internal-error box)
     Unknown,   // not decoded; length 0
   };
   uint32_t at = 0;
