@@ -17,6 +17,7 @@ declare -A allowed=(
   [system]="base engine files gfx2d input system"
   [bridge]="bridge"
   [image]="image base/vocabulary.h"
+  [compiler]="compiler image base/vocabulary.h base/catalogue.h"
   [tools/imagetools]="tools/imagetools image base/vocabulary.h engine/image_rules.h"
   [tools/media]="tools/media"
 )
