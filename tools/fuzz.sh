@@ -17,7 +17,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if (( ${#targets[@]} == 0 )); then
-  targets=(fuzz_routines fuzz_riff fuzz_keyframes fuzz_image_codecs fuzz_image_check fuzz_wire)
+  targets=(fuzz_routines fuzz_riff fuzz_keyframes fuzz_image_codecs fuzz_image_check fuzz_wire fuzz_compiler)
 fi
 
 tools/setup.sh
@@ -31,10 +31,18 @@ for t in "${targets[@]}"; do
   work=build-fuzz/corpus/$t findings=build-fuzz/findings/$t
   mkdir -p "$work" "$findings"
   log=build-fuzz/$t.log
+  # The compiler starts from the language's own test scripts and
+  # diagnostics files, with its words as a dictionary.
+  seeds=("tests/fuzz/corpus/$t")
+  extra=()
+  if [[ $t == fuzz_compiler ]]; then
+    seeds=(tests/language/scripts tests/language/diagnostics)
+    extra=(-dict=tests/fuzz/qrtc.dict -max_len=8192)
+  fi
   # -rss_limit_mb: a reader that allocates what a header claims shows up
   # as a finding, not as a slow machine.
-  if build-fuzz/$t "$work" "tests/fuzz/corpus/$t" -max_total_time="$seconds" -rss_limit_mb=1024 \
-       -timeout=10 -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
+  if build-fuzz/$t "$work" "${seeds[@]}" -max_total_time="$seconds" -rss_limit_mb=1024 \
+       -timeout=10 -artifact_prefix="$findings/" -print_final_stats=1 "${extra[@]}" >"$log" 2>&1; then
     echo "fuzz: $t: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') runs, no finding"
   else
     echo "fuzz: $t: FINDING (see $log and $findings/)" >&2

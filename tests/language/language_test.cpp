@@ -1,0 +1,83 @@
+// Every script in scripts/ compiled, checked the way the runtime checks an
+// image, run as a game, and what it reported compared with its .expected
+// file: the lines it wrote to out.txt, then "BOX <text>" for each box it
+// showed (both as UTF-8, a box's line breaks written \n).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "compiler/compiler.h"
+#include "image/image_builder.h"
+#include "tests/e2e/harness.h"
+#include "tools/imagetools/check.h"
+#include "tools/imagetools/image_view.h"
+
+namespace qrt {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path scriptsFolder() { return fs::path(e2e::hostFile(QRT_LANGUAGE_SCRIPTS)); }
+
+std::string utf8(const fs::path& p) {
+  std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
+std::string readText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> scripts() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(scriptsFolder(), ec))
+    if (entry.path().extension() == ".qrs") names.push_back(entry.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Script : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Script, ReportsWhatItsExpectedFileSays) {
+  const std::string name = GetParam();
+  const fs::path source = scriptsFolder() / (name + ".qrs");
+  qrtc::DiskLoader loader;
+  qrtc::CompileResult compiled = qrtc::compile(utf8(source), loader);
+  ASSERT_TRUE(compiled.ok()) << qrtc::formatDiagnostics(compiled);
+
+  auto image = imgtools::loadImage(compiled.image);
+  ASSERT_TRUE(image);
+  const imgtools::CheckResult check = imgtools::checkImage(image->view());
+  for (const imgtools::Finding& f : check.findings)
+    EXPECT_NE(f.severity, imgtools::Finding::Severity::Fault) << imgtools::hex8(f.at) << " " << f.text;
+
+  e2e::ScratchFolder dir("language_" + name);
+  const std::wstring exe = dir.file(std::wstring(name.begin(), name.end()) + L".exe");
+  img::writeFile(fs::path(exe), img::linkGame(img::readFile(fs::path(e2e::hostFile(QRT_RUNTIME_EXE))), compiled.image));
+  test::GameResult run = test::runGame(exe, 60000);
+  ASSERT_TRUE(run.started) << run.error;
+  EXPECT_FALSE(run.timedOut);
+
+  std::string report;
+  for (char c : e2e::utf8FromCp932(readText(fs::path(dir.file(L"out.txt")))))
+    if (c != '\r') report += c;
+  for (const test::Box& box : run.boxes) {
+    std::string text;
+    for (char c : e2e::utf8FromCp932(box.text)) text += c == '\n' ? std::string("\\n") : std::string(1, c);
+    report += "BOX " + text + "\n";
+  }
+  EXPECT_EQ(report, readText(scriptsFolder() / (name + ".expected")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Language, Script, ::testing::ValuesIn(scripts()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+}  // namespace
+}  // namespace qrt
