@@ -1,6 +1,8 @@
 #include "compiler/parser.h"
 
 #include <set>
+#include <string_view>
+#include <unordered_set>
 #include <string>
 
 #include "compiler/preprocessor.h"
@@ -33,9 +35,9 @@ bool endsBlock(BlockKind k, const std::string& w) {
 }
 
 bool isBlockWord(const std::string& w) {
-  static const std::set<std::string> words = {"ELSEIF", "ELSE", "ENDIF", "NEXT", "ENDWHILE", "ENDLOOP", "CASE",
+  static const std::unordered_set<std::string_view> words = {"ELSEIF", "ELSE", "ENDIF", "NEXT", "ENDWHILE", "ENDLOOP", "CASE",
                                               "DEFAULT", "ENDSWITCH", "WHEN", "OTHER", "ENDSELECT", "ENDFUNC"};
-  return words.count(w) != 0;
+  return words.count(std::string_view(w)) != 0;
 }
 
 class Parser {

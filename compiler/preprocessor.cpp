@@ -4,6 +4,8 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 #include <unordered_map>
 
 #include "compiler/cp932.h"
@@ -57,12 +59,12 @@ bool DiskLoader::load(const std::string& from, const std::string& name, std::str
 }
 
 bool isKeyword(const std::string& k) {
-  static const std::set<std::string> words = {
+  static const std::unordered_set<std::string_view> words = {
       "INT", "REAL", "STR", "IF", "THEN", "ELSEIF", "ELSE", "ENDIF", "FOR", "TO", "STEP", "NEXT",
       "WHILE", "ENDWHILE", "LOOP", "ENDLOOP", "BREAK", "CONTINUE", "SWITCH", "CASE", "DEFAULT",
       "ENDSWITCH", "SELECT", "WHEN", "OTHER", "ENDSELECT", "GOTO", "END", "RETURN", "FUNC", "ENDFUNC",
       "EXFUNC", "IN", "AS", "STATIC", "ARRAY", "STRUCT", "ENDSTRUCT", "AND", "OR", "XOR", "NOT", "MOD"};
-  return words.count(k) != 0;
+  return words.count(std::string_view(k)) != 0;
 }
 
 namespace {
@@ -96,12 +98,13 @@ class Preprocessor {
   void file(int32_t index, const std::string& shown, const std::string& identity, const std::string& bytes) {
     active_.push_back(identity);
     std::vector<Token> tokens = lexFile(index, bytes, d_);
+    out_.reserve(out_.size() + tokens.size());
     for (size_t i = 0; i < tokens.size();) {
       size_t end = i;
       while (tokens[end].kind != Tok::Newline) ++end;
       if (tokens[i].kind == Tok::Hash) directive(tokens, i, end, shown);
       else expandLine(tokens, i, end);
-      if (!tooMany_) out_.push_back(tokens[end]);  // the Newline
+      if (!tooMany_) out_.push_back(std::move(tokens[end]));  // the Newline
       i = end + 1;
     }
     active_.pop_back();
@@ -186,8 +189,19 @@ class Preprocessor {
     return true;
   }
 
-  void expandLine(const std::vector<Token>& t, size_t i, size_t end) {
-    for (size_t k = i; k < end; ++k) emit(t[k], t[k].pos, 0);
+  void expandLine(std::vector<Token>& t, size_t i, size_t end) {
+    for (size_t k = i; k < end; ++k) {
+      // Tokens no definition touches move over as they are.
+      if (t[k].kind != Tok::Name || defines_.empty() || !defines_.count(t[k].key)) {
+        if (out_.size() >= kMaxTokens) {
+          emit(t[k], t[k].pos, 0);
+          continue;
+        }
+        out_.push_back(std::move(t[k]));
+      } else {
+        emit(t[k], t[k].pos, 0);
+      }
+    }
   }
 
   // A token, or what a defined name stands for, each token placed where the

@@ -96,8 +96,20 @@ void RoutineGen::statementStart() {
   strUsed_ = 0;
 }
 
+static bool anyLabel(const Block& b) {
+  for (const StmtPtr& s : b) {
+    if (!s) continue;
+    if (s->kind == StmtKind::Label) return true;
+    for (const Clause& c : s->clauses)
+      if (anyLabel(c.body)) return true;
+    if (anyLabel(s->body)) return true;
+  }
+  return false;
+}
+
 void RoutineGen::generate(Block& body) {
   layoutVars();
+  hasLabels_ = anyLabel(body);
   block(body);
   statementStart();
   if (!func_) {
@@ -164,6 +176,7 @@ void RoutineGen::statement(Stmt& s) {
 
 void RoutineGen::assign(Stmt& s) {
   if (s.lhs->type.is(Base::Struct)) return assignStruct(*s.lhs, *s.rhs);
+  if (assignInPlace(s)) return;
   Place pl = place(*s.lhs);
   if (s.lhs->type.is(Base::Str)) return storeStr(pl, *s.rhs);
   gen(*s.rhs);
@@ -405,6 +418,7 @@ void RoutineGen::ifStatement(Stmt& s) {
 // FOR i = a TO b STEP s: b and s once; the body does not run when a is
 // already past b; the counter stops short of overflowing.
 void RoutineGen::forStatement(Stmt& s) {
+  const bool promoted = promoted_.empty() && staticBase_ == img::NOREG && beginPromotion(s);
   Place counter = place(*s.lhs);
   gen(*s.rhs);
   storePlace(counter, st_.size() - 1);
@@ -436,7 +450,7 @@ void RoutineGen::forStatement(Stmt& s) {
     statementStart();
     loadPlace(counter);
     push(limit);
-    Reg r = toReg(st_.size() - 2);
+    Reg r = regRead(st_.size() - 2);
     const Operand l = st_.back();
     if (l.kind == Operand::Imm) em_.x().aluImm(img::Alu::Cmp, r, static_cast<int32_t>(l.imm));
     else em_.x().alu(img::Alu::Cmp, r, img::slotMem(l.slot));
@@ -445,35 +459,41 @@ void RoutineGen::forStatement(Stmt& s) {
     const Cond beyond = up ? Cond::G : Cond::L;
     em_.jumpIf(past ? beyond : static_cast<Cond>(static_cast<uint8_t>(beyond) ^ 1), target);
   };
+  // The counter steps where it is; a step past the largest or smallest INT
+  // ends the loop (the counter wraps, as all INT arithmetic does).
   auto advance = [&]() {
     statementStart();
+    img::X86& x = em_.x();
+    Operand by;
     if (constantStep) {
-      push(Operand{Operand::Imm, false, static_cast<uint32_t>(step)});
+      by.kind = Operand::Imm;
+      by.imm = static_cast<uint32_t>(step);
     } else {
-      Operand o;
-      o.kind = Operand::Slot;
-      o.slot = stepSlot;
-      push(o);
+      by.kind = Operand::Reg;
+      by.reg = allocReg(0);
+      x.mov(by.reg, img::slotMem(stepSlot));
     }
-    loadPlace(counter);
-    std::swap(st_[st_.size() - 1], st_[st_.size() - 2]);
-    Reg r = toReg(st_.size() - 2);
-    const Operand st = st_.back();
-    if (st.kind == Operand::Imm) em_.x().aluImm(img::Alu::Add, r, static_cast<int32_t>(st.imm));
-    else em_.x().alu(img::Alu::Add, r, img::slotMem(st.slot));
-    pop();
+    img::Reg base = img::NOREG;
+    img::Mem m;
+    switch (counter.kind) {
+      case Place::Register:
+        if (by.kind == Operand::Imm) x.aluImm(img::Alu::Add, counter.reg, static_cast<int32_t>(by.imm));
+        else x.alu(img::Alu::Add, counter.reg, by.reg);
+        em_.jumpIf(Cond::O, end);
+        return;
+      case Place::Static:
+        base = staticBase_;
+        if (base == img::NOREG) {
+          base = by.kind == Operand::Reg && by.reg == img::EAX ? img::ECX : img::EAX;
+          x.mov(base, img::slotMem(3));
+        }
+        m = img::Mem{base, img::NOREG, 1, 4 * counter.slot};
+        break;
+      default: m = img::slotMem(counter.slot); break;
+    }
+    if (by.kind == Operand::Imm) x.aluImm(img::Alu::Add, m, static_cast<int32_t>(by.imm));
+    else x.alu(img::Alu::Add, m, by.reg);
     em_.jumpIf(Cond::O, end);
-    // The counter holds the first value past the limit when the loop ends.
-    const Operand value = pop();
-    (void)value;
-    Place c = counter;
-    if (c.kind == Place::Static) {
-      const Reg t = allocReg(1u << r);
-      em_.x().mov(t, img::slotMem(3));
-      em_.x().mov(img::Mem{t, img::NOREG, 1, 4 * c.slot}, r);
-    } else {
-      em_.x().mov(img::slotMem(c.slot), r);
-    }
   };
 
   if (constantStep) {
@@ -505,9 +525,11 @@ void RoutineGen::forStatement(Stmt& s) {
     em_.jump(test);
   }
   em_.bind(end);
+  if (promoted) endPromotion();
 }
 
 void RoutineGen::whileStatement(Stmt& s) {
+  const bool promoted = promoted_.empty() && staticBase_ == img::NOREG && beginPromotion(s);
   Lbl test = em_.label(), body = em_.label(), end = em_.label();
   em_.jump(test);
   em_.bind(body);
@@ -518,9 +540,11 @@ void RoutineGen::whileStatement(Stmt& s) {
   statementStart();
   cond(*s.cond, body, true);
   em_.bind(end);
+  if (promoted) endPromotion();
 }
 
 void RoutineGen::loopStatement(Stmt& s) {
+  const bool promoted = promoted_.empty() && staticBase_ == img::NOREG && beginPromotion(s);
   Lbl top = em_.label(), end = em_.label();
   em_.bind(top);
   loops_.push_back({end, top});
@@ -528,6 +552,7 @@ void RoutineGen::loopStatement(Stmt& s) {
   loops_.pop_back();
   em_.jump(top);
   em_.bind(end);
+  if (promoted) endPromotion();
 }
 
 // SWITCH: compares and jumps to the matching CASE, which runs on into the

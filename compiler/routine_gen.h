@@ -28,6 +28,7 @@ struct Operand {
   uint32_t imm = 0;      // Imm: the value or the REAL's bits
   img::Reg reg = img::EAX;
   int32_t slot = 0;      // Slot: a frame slot
+  bool pinned = false;   // Reg: the register a loop keeps a variable in; read it, never change it
 };
 
 // A string value for an op: a frame slot (variable, constant, temporary) or
@@ -46,12 +47,14 @@ struct StrVal {
 // element's index (in slots, from the array's first slot) is on the value
 // stack.
 struct Place {
-  enum Kind : uint8_t { Frame, Static, FrameElem, StaticElem, Dynamic };
+  enum Kind : uint8_t { Frame, Static, FrameElem, StaticElem, Dynamic, Register };
   Kind kind = Frame;
   int32_t slot = 0;      // Frame/Static: the slot; *Elem: the array's first slot plus the field's offset
   int32_t addrSlot = 0;  // Dynamic: the slot holding the block's address
   bool real = false;
   Type type;
+  img::Reg reg = img::NOREG;  // Register: where a loop keeps the variable
+  bool staticAddr = false;    // Dynamic: the block's address is in the static area
 };
 
 struct LoopTargets {
@@ -83,6 +86,7 @@ class RoutineGen {
   void spill(size_t i);
   img::Reg toReg(size_t i, uint32_t avoid = 0);
   img::Reg toByteReg(size_t i);
+  img::Reg regRead(size_t i);
   int toSlot(size_t i);
   void flush();
   int fpuDepth() const;
@@ -121,6 +125,16 @@ class RoutineGen {
   int genCall(Expr& e, int dest, bool wantValue);
   void genStrCompare(Expr& e);
 
+  // --- loops that keep variables in registers (routine_gen_loops.cpp) ---
+  bool beginPromotion(Stmt& loop);
+  void endPromotion();
+  bool pure(const Stmt& s) const;
+  bool pureBlock(const Block& b) const;
+  bool pureExpr(const Expr& e) const;
+  void weigh(const Stmt& s, int weight, std::unordered_map<int, int>& slots, int& statics) const;
+  void weighExpr(const Expr& e, int weight, std::unordered_map<int, int>& slots, int& statics) const;
+  bool assignInPlace(Stmt& s);
+
   // --- statements (routine_gen.cpp) ---
   void block(Block& b);
   void statement(Stmt& s);
@@ -154,6 +168,12 @@ class RoutineGen {
   std::vector<LoopTargets> loops_;
   std::vector<Var*> dynamicLocals_;
   int emptySlot_ = 0;  // the constant "" once needed
+  // While a loop keeps variables in registers: frame slot -> register, and
+  // the static area's address in a register of its own.
+  std::unordered_map<int, img::Reg> promoted_;
+  img::Reg staticBase_ = img::NOREG;
+  uint32_t reserved_ = 0;  // registers the loop holds
+  bool hasLabels_ = false; // a GOTO may enter a loop: nothing is kept in registers
 };
 
 // The whole static area's size (every STATIC variable's slots).

@@ -199,6 +199,9 @@ void RoutineGen::genDivide(BinOp op) {
     }
   }
   const uint32_t eaxEdx = bit(img::EAX) | bit(img::EDX);
+  // Only a divisor the program computes can be -1 (a constant one was
+  // handled above).
+  const bool mayBeMinusOne = st_[ib].kind != Operand::Imm;
   // The divisor: memory or a register other than EAX and EDX.
   if (st_[ib].kind == Operand::Imm || (st_[ib].kind == Operand::Reg && (eaxEdx & bit(st_[ib].reg))))
     toReg(ib, eaxEdx | (st_[ia].kind == Operand::Reg ? bit(st_[ia].reg) : 0));
@@ -217,9 +220,9 @@ void RoutineGen::genDivide(BinOp op) {
     else x.movImm(img::EAX, a.imm);
     a.kind = Operand::Reg;
     a.reg = img::EAX;
+    a.pinned = false;
   }
   const Operand b = st_[ib];
-  const bool mayBeMinusOne = b.kind != Operand::Imm;
   Lbl divide = -1, done = -1;
   if (mayBeMinusOne) {
     divide = em_.label();
@@ -239,6 +242,7 @@ void RoutineGen::genDivide(BinOp op) {
   if (mayBeMinusOne) em_.bind(done);
   pop();
   st_[ia].reg = mod ? img::EDX : img::EAX;
+  st_[ia].pinned = false;
 }
 
 void RoutineGen::genBinaryReal(Expr& e) {
@@ -376,7 +380,7 @@ void RoutineGen::genCompareValue(Expr& e) {
   for (size_t k = ia; k < st_.size(); ++k)
     if (st_[k].kind == Operand::Reg) avoid |= bit(st_[k].reg);
   if (r == img::NOREG) r = allocReg(avoid, true);
-  const Cond c = intCompare(this, st_, e.bin, em_, [this](size_t i) { return toReg(i); });
+  const Cond c = intCompare(this, st_, e.bin, em_, [this](size_t i) { return regRead(i); });
   img::X86& x = em_.x();
   x.setcc(c, r);
   x.movzx8(r, r);
@@ -435,15 +439,21 @@ void RoutineGen::elementIndex(Expr& e, const Var& v) {
     const size_t ii = st_.size() - 1;
     // Bounds: unsigned, so that a negative index fails too.
     if (v.dynamic()) {
-      const Reg r = toReg(ii);
-      em_.x().alu(img::Alu::Cmp, r, img::slotMem(v.slot + 1 + d));
+      const Reg r = regRead(ii);
+      if (v.isStatic) {
+        const Reg t = staticBase_ != img::NOREG ? staticBase_ : allocReg(1u << r);
+        if (staticBase_ == img::NOREG) em_.x().mov(t, img::slotMem(3));
+        em_.x().alu(img::Alu::Cmp, r, img::Mem{t, img::NOREG, 1, 4 * (v.slot + 1 + d)});
+      } else {
+        em_.x().alu(img::Alu::Cmp, r, img::slotMem(v.slot + 1 + d));
+      }
       em_.failIf(Cond::AE);
     } else {
       const int32_t dim = v.dims[static_cast<size_t>(d)];
       if (st_[ii].kind == Operand::Imm) {
         if (st_[ii].imm >= static_cast<uint32_t>(dim)) em_.fail();
       } else {
-        const Reg r = toReg(ii);
+        const Reg r = regRead(ii);
         em_.x().aluImm(img::Alu::Cmp, r, dim);
         em_.failIf(Cond::AE);
       }
@@ -453,7 +463,13 @@ void RoutineGen::elementIndex(Expr& e, const Var& v) {
     const size_t il = st_.size() - 2;
     if (v.dynamic()) {
       const Reg rl = toReg(il);
-      em_.x().imul(rl, img::slotMem(v.slot + 1 + d));
+      if (v.isStatic) {
+        const Reg t = staticBase_ != img::NOREG ? staticBase_ : allocReg(1u << rl);
+        if (staticBase_ == img::NOREG) em_.x().mov(t, img::slotMem(3));
+        em_.x().imul(rl, img::Mem{t, img::NOREG, 1, 4 * (v.slot + 1 + d)});
+      } else {
+        em_.x().imul(rl, img::slotMem(v.slot + 1 + d));
+      }
     } else {
       const int32_t dim = v.dims[static_cast<size_t>(d)];
       if (st_[il].kind == Operand::Imm) {
@@ -495,6 +511,13 @@ Place RoutineGen::place(Expr& e) {
   if (!v.isArray()) {
     pl.kind = v.isStatic ? Place::Static : Place::Frame;
     pl.slot = v.slot + e.fieldOffset;
+    if (pl.kind == Place::Frame && !promoted_.empty()) {
+      auto it = promoted_.find(pl.slot);
+      if (it != promoted_.end()) {
+        pl.kind = Place::Register;
+        pl.reg = it->second;
+      }
+    }
     return pl;
   }
   elementIndex(e, v);
@@ -502,6 +525,7 @@ Place RoutineGen::place(Expr& e) {
     pl.kind = Place::Dynamic;
     pl.addrSlot = v.slot;
     pl.slot = e.fieldOffset;
+    pl.staticAddr = v.isStatic;
   } else {
     pl.kind = v.isStatic ? Place::StaticElem : Place::FrameElem;
     pl.slot = v.slot + e.fieldOffset;
@@ -522,14 +546,24 @@ img::Mem RoutineGen::elementMem(const Place& pl, Reg index, Reg& baseReg) {
       m.disp = 4 * pl.slot;
       break;
     case Place::StaticElem:
-      baseReg = allocReg(bit(index));
-      x.mov(baseReg, img::slotMem(3));
+      if (staticBase_ != img::NOREG) {
+        baseReg = staticBase_;
+      } else {
+        baseReg = allocReg(bit(index));
+        x.mov(baseReg, img::slotMem(3));
+      }
       m.base = baseReg;
       m.disp = 4 * pl.slot;
       break;
     case Place::Dynamic:
       baseReg = allocReg(bit(index));
-      x.mov(baseReg, img::slotMem(pl.addrSlot));
+      if (pl.staticAddr) {
+        x.mov(baseReg, staticBase_ != img::NOREG ? img::Mem{staticBase_, img::NOREG, 1, 4 * pl.addrSlot}
+                                                 : img::slotMem(3));
+        if (staticBase_ == img::NOREG) x.mov(baseReg, img::Mem{baseReg, img::NOREG, 1, 4 * pl.addrSlot});
+      } else {
+        x.mov(baseReg, img::slotMem(pl.addrSlot));
+      }
       m.base = baseReg;
       m.disp = 4 * pl.slot;
       break;
@@ -554,11 +588,18 @@ void RoutineGen::loadPlace(const Place& pl) {
       o.slot = pl.slot;
       push(o);
       return;
+    case Place::Register:
+      o.kind = Operand::Reg;
+      o.reg = pl.reg;
+      o.pinned = true;
+      push(o);
+      return;
     case Place::Static: {
       const Reg r = allocReg(0);
       img::X86& x = em_.x();
-      x.mov(r, img::slotMem(3));
-      const img::Mem m{r, img::NOREG, 1, 4 * pl.slot};
+      const Reg base = staticBase_ != img::NOREG ? staticBase_ : r;
+      if (staticBase_ == img::NOREG) x.mov(r, img::slotMem(3));
+      const img::Mem m{base, img::NOREG, 1, 4 * pl.slot};
       if (pl.real) {
         fpuRoom();
         em_.x().fld(m);
@@ -580,7 +621,7 @@ void RoutineGen::loadPlace(const Place& pl) {
   if (st_[ii].kind == Operand::Imm && pl.kind == Place::FrameElem) {
     p.slot += static_cast<int32_t>(st_[ii].imm);
   } else {
-    index = toReg(ii);
+    index = regRead(ii);
   }
   Reg base = img::NOREG;
   const img::Mem m = elementMem(p, index, base);
@@ -592,7 +633,8 @@ void RoutineGen::loadPlace(const Place& pl) {
     push(o);
     return;
   }
-  const Reg r = index != img::NOREG ? index : allocReg(bit(base));
+  const bool ownIndex = index != img::NOREG && !st_[ii].pinned;
+  const Reg r = ownIndex ? index : allocReg(bit(base) | bit(index));
   em_.x().mov(r, m);
   pop();
   o.kind = Operand::Reg;
@@ -625,7 +667,20 @@ void RoutineGen::storePlace(const Place& pl, size_t value) {
     case Place::Frame:
       storeTo(img::slotMem(pl.slot));
       return;
+    case Place::Register: {
+      const Operand v = st_[iv];
+      img::X86& x = em_.x();
+      if (v.kind == Operand::Imm) x.movImm(pl.reg, v.imm);
+      else if (v.kind == Operand::Slot) x.mov(pl.reg, img::slotMem(v.slot));
+      else if (v.kind == Operand::Reg && v.reg != pl.reg) x.mov(pl.reg, v.reg);
+      pop();
+      return;
+    }
     case Place::Static: {
+      if (staticBase_ != img::NOREG) {
+        storeTo(img::Mem{staticBase_, img::NOREG, 1, 4 * pl.slot});
+        return;
+      }
       uint32_t avoid = st_[iv].kind == Operand::Reg ? bit(st_[iv].reg) : 0;
       const Reg s = allocReg(avoid);
       em_.x().mov(s, img::slotMem(3));
@@ -640,7 +695,7 @@ void RoutineGen::storePlace(const Place& pl, size_t value) {
   if (st_[ii].kind == Operand::Imm && pl.kind == Place::FrameElem) {
     p.slot += static_cast<int32_t>(st_[ii].imm);
   } else {
-    index = toReg(ii);
+    index = regRead(ii);
   }
   Reg base = img::NOREG;
   const img::Mem m = elementMem(p, index, base);
@@ -737,7 +792,7 @@ void RoutineGen::compareTop(BinOp op, bool real, Lbl target, bool jumpIf) {
     realCompareJump(*this, op, target, jumpIf, em_, [this](size_t i) { loadFpu(i); }, st_);
     return;
   }
-  const Cond c = intCompare(this, st_, op, em_, [this](size_t i) { return toReg(i); });
+  const Cond c = intCompare(this, st_, op, em_, [this](size_t i) { return regRead(i); });
   em_.jumpIf(jumpIf ? c : negate(c), target);
 }
 

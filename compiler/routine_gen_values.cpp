@@ -24,6 +24,7 @@ Operand RoutineGen::pop() {
 }
 
 bool RoutineGen::regUsed(Reg r) const {
+  if (reserved_ & bit(r)) return true;
   for (const Operand& o : st_)
     if (o.kind == Operand::Reg && o.reg == r) return true;
   return false;
@@ -38,7 +39,7 @@ Reg RoutineGen::allocReg(uint32_t avoid, bool byteReg) {
     if (!(avoid & bit(*r)) && !regUsed(*r)) return *r;
   for (size_t i = 0; i < st_.size(); ++i) {
     const Operand& o = st_[i];
-    if (o.kind != Operand::Reg || (avoid & bit(o.reg))) continue;
+    if (o.kind != Operand::Reg || o.pinned || (avoid & bit(o.reg))) continue;
     for (const Reg* r = begin; r != end; ++r) {
       if (*r == o.reg) {
         const Reg freed = o.reg;
@@ -57,11 +58,19 @@ void RoutineGen::spill(size_t i) {
   em_.x().mov(img::slotMem(t), o.reg);
   o.kind = Operand::Slot;
   o.slot = t;
+  o.pinned = false;
+}
+
+// Entry i in a register, for reading only: a variable the loop keeps in a
+// register is used where it is.
+Reg RoutineGen::regRead(size_t i) {
+  if (st_[i].kind == Operand::Reg) return st_[i].reg;
+  return toReg(i);
 }
 
 // Entry i in a register of its own, which the caller may change.
 Reg RoutineGen::toReg(size_t i, uint32_t avoid) {
-  if (st_[i].kind == Operand::Reg && !(avoid & bit(st_[i].reg))) return st_[i].reg;
+  if (st_[i].kind == Operand::Reg && !st_[i].pinned && !(avoid & bit(st_[i].reg))) return st_[i].reg;
   if (st_[i].kind == Operand::Fpu) throw std::logic_error("a REAL where an INT was expected");
   uint32_t keep = avoid;
   if (st_[i].kind == Operand::Reg) keep |= bit(st_[i].reg);
@@ -79,12 +88,13 @@ Reg RoutineGen::toReg(size_t i, uint32_t avoid) {
   }
   o.kind = Operand::Reg;
   o.reg = r;
+  o.pinned = false;
   return r;
 }
 
 Reg RoutineGen::toByteReg(size_t i) {
   Operand& o = st_[i];
-  if (o.kind == Operand::Reg && o.reg <= img::EDX) return o.reg;
+  if (o.kind == Operand::Reg && !o.pinned && o.reg <= img::EDX) return o.reg;
   const Reg r = allocReg(o.kind == Operand::Reg ? bit(o.reg) : 0, true);
   Operand& again = st_[i];
   img::X86& x = em_.x();
@@ -96,6 +106,7 @@ Reg RoutineGen::toByteReg(size_t i) {
   }
   again.kind = Operand::Reg;
   again.reg = r;
+  again.pinned = false;
   return r;
 }
 

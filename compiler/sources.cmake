@@ -13,6 +13,7 @@ set(qrtc_sources
   ${CMAKE_CURRENT_LIST_DIR}/routine_gen_values.cpp
   ${CMAKE_CURRENT_LIST_DIR}/routine_gen_expr.cpp
   ${CMAKE_CURRENT_LIST_DIR}/routine_gen_calls.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/routine_gen_loops.cpp
   ${CMAKE_CURRENT_LIST_DIR}/codegen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/compiler.cpp)
 # The load catalogue: the compiler's diagnostics are its rows.
