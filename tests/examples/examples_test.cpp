@@ -1,0 +1,109 @@
+// The examples are games a newcomer copies from: each must compile, pass
+// the runtime's image checks, and, started with the word "shot", play by
+// itself, save shot.png and end without a box. A game whose folder holds
+// `players` runs one copy per line of that file, all at once, each with
+// the line's words before "shot" (a host and a joiner, say).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "compiler/compiler.h"
+#include "image/image_builder.h"
+#include "tests/e2e/harness.h"
+#include "tools/imagetools/check.h"
+#include "tools/imagetools/image_view.h"
+
+namespace qrt {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path examplesFolder() { return fs::path(e2e::hostFile(QRT_EXAMPLES_DIR)); }
+
+std::vector<std::string> examples() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(examplesFolder(), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_directory() && fs::exists(entry.path() / (name + ".qrs"))) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> playerLines(const fs::path& folder) {
+  std::vector<std::string> lines;
+  std::ifstream in(folder / "players");
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  if (lines.empty()) lines.push_back("");
+  return lines;
+}
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class Example : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Example, PlaysByItselfAndLeavesItsScreenshot) {
+  const std::string name = GetParam();
+  const fs::path source = examplesFolder() / name;
+  qrtc::DiskLoader loader;
+  const std::u8string script = (source / (name + ".qrs")).u8string();
+  qrtc::CompileResult compiled = qrtc::compile(std::string(script.begin(), script.end()), loader);
+  ASSERT_TRUE(compiled.ok()) << qrtc::formatDiagnostics(compiled);
+  auto image = imgtools::loadImage(compiled.image);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(imgtools::checkImage(image->view()).faults(), 0u);
+  const std::vector<uint8_t> game =
+      img::linkGame(img::readFile(fs::path(e2e::hostFile(QRT_RUNTIME_EXE))), compiled.image);
+
+  // One folder per copy, with the example's data beside the game.
+  const std::vector<std::string> players = playerLines(source);
+  std::vector<std::unique_ptr<e2e::ScratchFolder>> folders;
+  std::vector<std::unique_ptr<e2e::GameRun>> runs;
+  for (size_t k = 0; k < players.size(); ++k) {
+    folders.push_back(std::make_unique<e2e::ScratchFolder>("example_" + name + "_" + std::to_string(k)));
+    const fs::path folder(folders.back()->path());
+    for (const auto& entry : fs::directory_iterator(source)) {
+      const fs::path ext = entry.path().extension();
+      if (ext == ".qrs" || ext == ".exe" || entry.path().filename() == "players") continue;
+      fs::copy(entry.path(), folder / entry.path().filename(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    }
+    const fs::path exe = folder / (name + ".exe");
+    img::writeFile(exe, game);
+    e2e::RunOptions options;
+    const std::string words = players[k].empty() ? "shot" : players[k] + " shot";
+    options.arguments = std::wstring(words.begin(), words.end());
+    options.timeoutMs = 120000;
+    runs.push_back(std::make_unique<e2e::GameRun>(exe.wstring(), options));
+    ASSERT_TRUE(runs.back()->started());
+  }
+  for (size_t k = 0; k < runs.size(); ++k) {
+    test::GameResult r = runs[k]->finish();
+    SCOPED_TRACE(name + " copy " + std::to_string(k) + " (" + players[k] + ")");
+    EXPECT_FALSE(r.timedOut);
+    for (const test::Box& box : r.boxes) ADD_FAILURE() << "box: " << e2e::utf8FromCp932(box.text);
+    const std::string shot = readFile(fs::path(folders[k]->path()) / "shot.png");
+    ASSERT_GT(shot.size(), 1000u) << "no screenshot";
+    EXPECT_EQ(shot.substr(1, 3), "PNG");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, Example, ::testing::ValuesIn(examples()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+}  // namespace
+}  // namespace qrt
