@@ -182,6 +182,7 @@ struct FuncInfo {
   Block body;                   // FUNC
   Pos endPos;
   int32_t routine = -1;         // its number in the image
+  bool broken = false;          // its first line could not be read: calls are not checked against it
   std::vector<Var*> vars;       // FUNC: parameters first, then its variables in order
 };
 

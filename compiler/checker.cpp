@@ -981,6 +981,7 @@ class Checker {
       FuncInfo& fn = *f->second;
       e.func = &fn;
       e.call = fn.isExfunc ? CallKind::Exfunc : CallKind::Func;
+      if (fn.broken) return errorType();
       arguments(e, fn.paramTypes, fn.name);
       if (!statement && fn.result.is(Base::None)) {
         d_.error(e.pos, kNoResult, fn.name + " returns no value");

@@ -1,5 +1,6 @@
 #include "compiler/compiler.h"
 
+#include <cctype>
 #include <new>
 #include <stdexcept>
 
@@ -18,7 +19,14 @@ CompileResult compile(const std::string& mainFile, SourceLoader& loader, const G
     tokens.clear();
     tokens.shrink_to_fit();
     if (!diagnostics.full()) checkProgram(program, diagnostics);
-    if (!diagnostics.any()) result.image = generateImage(program, options);
+    if (!diagnostics.any()) {
+      result.image = generateImage(program, options);
+      for (const Var* v : program.staticVars) {
+        std::string key = v->name;
+        for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        result.statics[key] = v->slot;
+      }
+    }
   } catch (const std::bad_alloc&) {
     diagnostics.error({0, 0, 0}, kNoMemory, "the compiler ran out of memory");
   } catch (const std::exception& e) {

@@ -16,6 +16,9 @@ struct CompileResult {
   std::vector<uint8_t> image;            // header included; empty when there are errors
   std::vector<Diagnostic> diagnostics;   // sorted, at most kMaxDiagnostics
   SourceSet sources;                     // names the diagnostics' file indices
+  // Every STATIC variable's first slot in the static area, by its name in
+  // upper case: what tools and tests read a running game's state by.
+  std::map<std::string, int32_t> statics;
   bool ok() const { return diagnostics.empty() && !image.empty(); }
 };
 

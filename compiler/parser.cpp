@@ -381,7 +381,13 @@ class Parser {
           return nullptr;
         }
         item.init = expression();
-        if (!item.init) return nullptr;
+        if (!item.init) {
+          // The variable is declared all the same, so that its uses are
+          // not reported as well.
+          s->items.push_back(std::move(item));
+          p_ = limit_;
+          return s;
+        }
       }
       s->items.push_back(std::move(item));
       if (!accept(Tok::Comma)) break;
@@ -732,6 +738,7 @@ class Parser {
     fn.pos = f.pos;
     if (!signature(fn, false)) {
       p_ = limit_;
+      fn.broken = true;
     }
     finishLine();
     inFunc_ = true;
@@ -791,7 +798,9 @@ class Parser {
         pd.key = pn.key;
         pd.pos = pn.pos;
       } else if (!ex) {
-        d_.error(atEnd() ? pd.pos : cur().pos, kParamNotVariable, "a parameter needs a name after its type");
+        d_.error(atEnd() ? pd.pos : cur().pos, kParamNotVariable,
+                 curIs(Tok::Name) && isKeyword(cur().key) ? cur().text + " is a word of the language, not a name"
+                                                          : "a parameter needs a name after its type");
         return false;
       }
       if (curIs(Tok::LBracket)) {

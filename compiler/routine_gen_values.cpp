@@ -193,7 +193,7 @@ void RoutineGen::loadFpu(size_t i) {
   img::X86& x = em_.x();
   Operand& o = st_[i];
   if (o.kind == Operand::Imm && o.imm == 0) {
-    x.bytes({0xD9, 0xEE});  // fldz
+    x.fldz();
   } else {
     x.fld(realMem(i));
   }

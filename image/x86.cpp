@@ -363,6 +363,10 @@ void X86::fchs() {
   emit(0xD9);
   emit(0xE0);
 }
+void X86::fldz() {
+  emit(0xD9);
+  emit(0xEE);
+}
 void X86::fnstcw(const Mem& m) {
   touchMem(m);
   emit(0xD9);

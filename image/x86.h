@@ -160,6 +160,7 @@ class X86 {
   void fldSt(int i);                           // push st(i)
   void fxch(int i);
   void fchs();
+  void fldz();
   void fnstcw(const Mem& m);
   void fldcw(const Mem& m);
 

@@ -109,6 +109,7 @@ constexpr Entry kTable[] = {
     {false, 0xD9, 1, 0, Mod::Register, -1, Form::StI, false, "fld"},
     {false, 0xD9, 1, 1, Mod::Register, -1, Form::StI, false, "fxch"},
     {false, 0xD9, 1, 4, Mod::Register, 0, Form::Fixed, false, "fchs"},
+    {false, 0xD9, 1, 5, Mod::Register, 6, Form::Fixed, false, "fldz"},
     {false, 0xDE, 1, 0, Mod::Register, -1, Form::StI, false, "faddp"},
     {false, 0xDE, 1, 1, Mod::Register, -1, Form::StI, false, "fmulp"},
     {false, 0xDE, 1, 4, Mod::Register, -1, Form::StI, false, "fsubrp"},
