@@ -1,8 +1,7 @@
 #!/bin/bash
-# Sets up the machine, builds the runtime and the demo, makes the demo game
-# executable from the demo's program image and plays it:
-#   mkdemo demo.qim                              (the demo's program image)
-#   qrtlink link qrtrun.exe demo.qim demo.exe    (image appended to the runtime)
+# Sets up the machine, builds the runtime and the compiler, compiles the
+# demo game from its scripts (examples/demo) and plays it:
+#   tools/qrtc examples/demo/demo.qrs -o demo.exe    (the game: qrtrun.exe + its image)
 #   demo.exe
 # On your display when DISPLAY is set (it runs until Escape or the time-out;
 # a screenshot of the screen is taken a few seconds in), otherwise on the
@@ -20,7 +19,7 @@ run="$repo/tools/winebed/wine-run"
 "$repo/tools/setup.sh"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
   --log-level=WARNING
-ninja -C "$build" -j2 qrtrun mkdemo qrtlink boxwatch
+ninja -C "$build" -j2 qrtrun boxwatch
 
 export QRT_WINEBED=$build/winebed
 trap '"$repo/tools/winebed/stop" "$QRT_WINEBED"' EXIT
@@ -41,10 +40,9 @@ shot_display=${QRT_DISPLAY:-$display}
 demo=$QRT_WINEBED/prefix/drive_c/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-cp "$build/qrtrun.exe" "$demo/"
+cp "$repo"/examples/demo/*.{bmp,x,wav} "$demo/"
+"$repo/tools/qrtc" "$repo/examples/demo/demo.qrs" -o "$demo/demo.exe" --runtime "$build/qrtrun.exe"
 cd "$demo"
-"$run" "$build/tools/mkdemo.exe" demo.qim
-"$run" "$build/tools/qrtlink.exe" link qrtrun.exe demo.qim demo.exe
 echo "demo: $demo/demo.exe (${seconds} s on display $shot_display)"
 
 # boxwatch answers any box the game raises and prints it, so an error shows

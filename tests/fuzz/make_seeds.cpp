@@ -5,7 +5,8 @@
 //
 //   build-fuzz/make_seeds tests/fuzz/corpus
 //
-// fuzz_image_check/demo.qim is the demo game's image, as mkdemo writes it.
+// fuzz_image_check/demo.qim is the demo game's image, as qrtc compiles it
+// (tools/qrtc examples/demo/demo.qrs -o tests/fuzz/corpus/fuzz_image_check/demo.qim).
 #include <cstdio>
 #include <filesystem>
 #include <string>

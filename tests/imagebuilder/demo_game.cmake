@@ -1,11 +1,12 @@
 # Makes the demo game the way a user would and plays it:
-#   mkdemo demo.img; qrtlink link qrtrun.exe demo.img demo.exe; demo.exe
+#   qrtc demo.qrs -o demo.img; qrtlink link qrtrun.exe demo.img demo.exe; demo.exe
 # then moves its image onto the runtime again with extract and relink, and
 # reads the image with qrtlink check and dump.
 # The demo draws for three seconds, saves its screen and ends; a failing
 # command stops it on an error box, so a clean exit 0 with the screenshot
 # means the engine and the graphics did what the image asked.
-#   cmake -DEMULATOR=... -DMKDEMO=... -DQRTLINK=... -DQRTRUN=... -DWORK=<folder on C:> -P demo_game.cmake
+#   cmake -DEMULATOR=... -DQRTC=... -DDEMO=<examples/demo> -DQRTLINK=... -DQRTRUN=... -DWORK=<folder on C:>
+#         -P demo_game.cmake
 cmake_minimum_required(VERSION 3.20)
 
 # Output goes through files: programs that a game starts under Wine inherit
@@ -30,8 +31,11 @@ file(MAKE_DIRECTORY "${WORK}")
 # three seconds and ends.
 set(ENV{QRT_DEMO_SHOT} 1)
 file(COPY "${QRTRUN}" DESTINATION "${WORK}")
+file(GLOB data "${DEMO}/*.bmp" "${DEMO}/*.x" "${DEMO}/*.wav")
+file(COPY ${data} DESTINATION "${WORK}")
+file(COPY "${DEMO}" DESTINATION "${WORK}/scripts")
 
-run(TRUE "${MKDEMO}" demo.img)
+run(TRUE "${QRTC}" scripts/demo/demo.qrs -o demo.img)
 run(TRUE "${QRTLINK}" link qrtrun.exe demo.img demo.exe)
 run(TRUE "${WORK}/demo.exe")
 if(NOT EXISTS "${WORK}/demo_shot.png")

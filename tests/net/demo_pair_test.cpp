@@ -12,36 +12,33 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "compiler/compiler.h"
+#include "image/image_builder.h"
 #include "tests/e2e/harness.h"
 #include "tests/net/loopback.h"
-#include "image/image_builder.h"
-#include "tools/mkdemo/demo_network.h"
 
 namespace qrt::test {
 namespace {
 
-// mkdemo writes the image and the files the demo loads into the folder;
-// the game is linked there as demo.exe.
+// The demo compiled from its scripts (examples/demo) and linked as demo.exe
+// in the folder, beside the files it loads.
 std::wstring makeDemo(const e2e::ScratchFolder& dir) {
-  const std::wstring tool = e2e::hostFile(QRT_MKDEMO);
-  std::wstring line = L"\"" + tool + L"\" demo.qim";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(tool.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                      dir.path().c_str(), &startup, &info))
-    throw std::runtime_error("cannot start mkdemo");
-  CloseHandle(info.hThread);
-  const DWORD waited = WaitForSingleObject(info.hProcess, 60000);
-  DWORD code = 1;
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hProcess);
-  if (waited != WAIT_OBJECT_0 || code != 0) throw std::runtime_error("mkdemo failed");
+  namespace fs = std::filesystem;
+  const fs::path source(e2e::hostFile(QRT_DEMO_DIR));
+  qrtc::DiskLoader loader;
+  const std::u8string script = (source / "demo.qrs").u8string();
+  const qrtc::CompileResult compiled = qrtc::compile(std::string(script.begin(), script.end()), loader);
+  if (!compiled.ok()) throw std::runtime_error("the demo does not compile:\n" + qrtc::formatDiagnostics(compiled));
+  for (const auto& entry : fs::directory_iterator(source))
+    if (entry.path().extension() != ".qrs") fs::copy_file(entry.path(), fs::path(dir.path()) / entry.path().filename());
   const std::wstring exe = dir.file(L"demo.exe");
-  img::writeFile(exe, img::linkGame(img::readFile(e2e::hostFile(QRT_RUNTIME_EXE)),
-                                    img::readFile(dir.file(L"demo.qim"))));
+  img::writeFile(exe, img::linkGame(img::readFile(e2e::hostFile(QRT_RUNTIME_EXE)), compiled.image));
   return exe;
 }
+
+// In screenshot mode a two-player copy waits for this many of its peer's
+// positions before its shot.
+constexpr int kShotPositions = 10;
 
 struct Seen {
   std::string role;
@@ -122,8 +119,8 @@ TEST(DemoPair, HostAndJoinerSeeEachOtherAndALoneJoinerGivesUp) {
   const Seen byHost = report(hostDir), byJoiner = report(joinDir), byLone = report(loneDir);
   EXPECT_EQ(std::tie(byHost.role, byHost.x, byHost.y), std::make_tuple("host", 384, 376));
   EXPECT_EQ(std::tie(byJoiner.role, byJoiner.x, byJoiner.y), std::make_tuple("join", 224, 376));
-  EXPECT_GE(byHost.positions, demo::kShotPositions - 1);
-  EXPECT_GE(byJoiner.positions, demo::kShotPositions - 1);
+  EXPECT_GE(byHost.positions, kShotPositions - 1);
+  EXPECT_GE(byJoiner.positions, kShotPositions - 1);
   EXPECT_LE(std::abs(byHost.positions - byJoiner.positions), 1);
   EXPECT_EQ(std::tie(byLone.role, byLone.positions, byLone.x, byLone.y), std::make_tuple("join", 0, 0, 0));
   for (const e2e::ScratchFolder* dir : {&hostDir, &joinDir, &loneDir})

@@ -13,7 +13,7 @@
 //
 //   soak [iterations in thousands, default 1000]
 //
-// Runs in a folder holding the demo's files (mkdemo): tools/soak.sh.
+// Runs in a folder holding the demo's files (examples/demo): tools/soak.sh.
 #include <windows.h>
 #include <d3d9.h>
 #include <d3dx9.h>

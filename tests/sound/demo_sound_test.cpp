@@ -1,52 +1,44 @@
-// The demo's sounds, played: the tune runs from the start, a crash sounds
-// (panned) when the rocket is on a ball, and a blip when an arrow key goes
-// down, once per press.
+// The demo's sounds (examples/demo/sound.qrs), played: the tune runs from
+// the start, a crash sounds (panned) when the rocket is on a ball, and a
+// blip when an arrow key goes down, once per press.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "base/cp932.h"
+#include "tests/e2e/harness.h"
 #include "tests/input/input_driver.h"
 #include "tests/sound/sound_support.h"
-#include "tools/mkdemo/demo_sound.h"
+#include "tests/support/compiled_script.h"
 
 using namespace qrt::test;
-using namespace qrt::img;
 
 namespace {
 
 TEST(DemoSound, TuneCrashAndBlip) {
-  SoundFolder dir("demo");
-  const std::filesystem::path folder(qrt::widen932(dir.path("").c_str()));
-  qrt::demo::writeDemoSounds(folder);
-  const std::filesystem::path before = std::filesystem::current_path();
-  std::filesystem::current_path(folder);   // the demo names its files relative to its folder
-
   // One ball, right on the rocket's start: the first frame is a touch.
-  Script s;
-  const qrt::demo::Player p = qrt::demo::declarePlayer(s.main(), 100, 200);
-  const qrt::demo::Sounds sounds = qrt::demo::loadSounds(s.main());
-  const int ballX = s.main().slot(), ballY = s.main().slot();
-  Label frame = s.here();
-  qrt::demo::movePlayer(s.main(), p, {.width = 640, .height = 480, .spriteSize = 32});
-  s.main().native([&](X86& x) {
-    x.storeImm(ballX, 116);
-    x.storeImm(ballY, 216);
-    qrt::demo::startTouches(x, sounds);
-    qrt::demo::noteTouch(x, sounds, p, ballX, ballY);
-    x.next();
-  });
-  qrt::demo::playSounds(s.main(), sounds, p);
-  s.wait();
-  s.jump(frame);
-  Game game(s);
+  const CompiledScript demo = compileScript(R"(
+#INCLUDE "player.qrs"
+#INCLUDE "sound.qrs"
+startPlayer(100, 200)
+loadSounds()
+LOOP
+  movePlayer(640, 480)
+  noteTouch(116, 216)
+  playSounds()
+  S@WAIT
+ENDLOOP
+)", QRT_DEMO_DIR);
+  // The demo names its files relative to its folder.
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::path(qrt::e2e::hostFile(QRT_DEMO_DIR)));
+  Program game(demo.image);
   activateMainWindow();
 
   ASSERT_TRUE(game.step());
   ASSERT_TRUE(game.boxes().empty()) << game.boxes()[0].text;
-  qrt::Music* tune = musicOf(game.slot(sounds.tune));
-  IDirectSoundBuffer* crash = soundBuffer(game.slot(sounds.crash));
-  IDirectSoundBuffer* blip = soundBuffer(game.slot(sounds.blip));
+  qrt::Music* tune = musicOf(game.staticSlot(demo.slotOf("tune")));
+  IDirectSoundBuffer* crash = soundBuffer(game.staticSlot(demo.slotOf("crash")));
+  IDirectSoundBuffer* blip = soundBuffer(game.staticSlot(demo.slotOf("blip")));
   ASSERT_TRUE(tune && crash && blip);
   OAFilterState state = State_Stopped;
   tune->control->GetState(1000, &state);

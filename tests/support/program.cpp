@@ -118,6 +118,7 @@ uint32_t* Program::frame() { return engine().current; }
 uint32_t Program::slot(int n) { return frame()[n]; }
 std::string Program::text(int n) { return textOf(slot(n)); }
 uint32_t Program::staticSlot(int n) { return engine().staticFirst[n]; }
+std::string Program::staticText(int n) { return textOf(staticSlot(n)); }
 
 std::vector<int> Program::boxCodes() const {
   std::vector<int> codes;

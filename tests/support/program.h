@@ -41,6 +41,7 @@ class Program {
   uint32_t slot(int n);              // slot n of the current frame
   std::string text(int n);           // the string in slot n of the current frame
   uint32_t staticSlot(int n);
+  std::string staticText(int n);     // the string in static slot n
   const std::vector<Box>& boxes() const { return recordedBoxes(); }
   std::vector<int> boxCodes() const;
 

@@ -1,38 +1,23 @@
-// mkdemo: writes the demo game's program image, the sprite sheet and the
-// sounds it loads.
+// mkdemo: writes the files the demo game (examples/demo) loads: its sprite
+// sheet, its X-file model and its sounds. They are kept beside the demo's
+// scripts; run this again only to change them:
 //
-//   mkdemo <image file>          (demo_sprites.bmp and demo_*.wav beside it)
-//   qrtlink link qrtrun.exe <image file> demo.exe
-//
-// The demo is a game as the script compiler would emit it: native blocks do
-// the arithmetic and the loops, op 3 calls the built-in commands. It draws
-// moving, rotating and blended sprites from the sheet, Japanese and English
-// text and a frame counter; the arrow keys or the held left mouse button fly
-// the rocket, and typed (or IME) text goes into a line on the screen, until
-// Escape closes it. A tune plays all along; an arrow key blips, and the
-// rocket crashes into the balls audibly. With the environment
-// variable QRT_DEMO_SHOT set it saves the screen to demo_shot.png after
-// three seconds and ends by itself (for screenshots without a display).
-// Started with the word `host` or `join` two copies play together over
-// 127.0.0.1, each showing the other's rocket (demo_network.h).
+//   tools/winebed/wine-run build/tools/mkdemo.exe examples/demo
 #include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "image/image_builder.h"
-#include "tools/mkdemo/demo_edit_line.h"
-#include "tools/mkdemo/demo_input.h"
-#include "tools/mkdemo/demo_network.h"
-#include "tools/mkdemo/demo_scene.h"
-#include "tools/mkdemo/demo_sound.h"
+#include "tools/media/sound_files.h"
 
 namespace {
 
 using namespace qrt::img;
+namespace media = qrt::media;
 
 // --- The sprite sheet ----------------------------------------------------------
 //
@@ -127,375 +112,132 @@ std::vector<uint8_t> bmp24(const Sheet& s) {
   return f;
 }
 
-// --- The game -------------------------------------------------------------------
+// --- The model -------------------------------------------------------------------
+//
+// A little house: walls and a roof on a frame of their own, each with its
+// material, and two animation sets the demo cross-fades between.
 
-// cp932 texts.
-const char kTitle[] =   // ２Ｄスプライトのデモ：移動・回転・半透明
-    "\x82\x51\x82\x63\x83\x58\x83\x76\x83\x89\x83\x43\x83\x67\x82\xcc\x83\x66\x83\x82\x81\x46"
-    "\x88\xda\x93\xae\x81\x45\x89\xf1\x93\x5d\x81\x45\x94\xbc\x93\xa7\x96\xbe";
-const char kJapanese[] =   // 日本語の文字も表示できます
-    "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8e\x9a\x82\xe0\x95\x5c\x8e\xa6\x82\xc5\x82\xab"
-    "\x82\xdc\x82\xb7";
+std::string demoModel() {
+  std::string x = "xof 0302txt 0032\n"
+                  "template AnimTicksPerSecond { <9E415A43-7BA6-4a73-8743-B73D47E88476> DWORD AnimTicksPerSecond; }\n";
+  auto frameOpen = [&](const char* name, float ty) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "Frame %s {\n FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, "
+                  "0.0,%.3f,0.0,1.0;; }\n",
+                  name, ty);
+    x += line;
+  };
+  auto material = [&](float r, float g, float b) {
+    char line[160];
+    std::snprintf(line, sizeof line, "Material { %.3f;%.3f;%.3f;1.0;; 8.0; 0.2;0.2;0.2;; 0.0;0.0;0.0;; }\n", r, g,
+                  b);
+    return std::string(line);
+  };
+  frameOpen("House", 0.0f);
+  // The walls: a cube of side 1.6 (the loader's mesh has no normals: they
+  // are computed when it is loaded).
+  frameOpen("Walls", 0.0f);
+  x += "Mesh Walls { 8;\n"
+       " -0.8;-0.8;-0.8;, -0.8;0.8;-0.8;, 0.8;0.8;-0.8;, 0.8;-0.8;-0.8;,\n"
+       " -0.8;-0.8;0.8;, -0.8;0.8;0.8;, 0.8;0.8;0.8;, 0.8;-0.8;0.8;;\n"
+       " 12; 3;0,1,2;, 3;0,2,3;, 3;4,6,5;, 3;4,7,6;, 3;4,5,1;, 3;4,1,0;,\n"
+       " 3;3,2,6;, 3;3,6,7;, 3;1,5,6;, 3;1,6,2;, 3;4,0,3;, 3;4,3,7;;\n"
+       " MeshMaterialList { 1; 12; 0,0,0,0,0,0,0,0,0,0,0,0;; " +
+       material(0.8f, 0.3f, 0.2f) + " }\n}\n}\n";
+  // The roof: a pyramid on a frame of its own, above the walls.
+  frameOpen("Roof", 0.8f);
+  x += "Mesh Roof { 5;\n"
+       " -1.0;0.0;-1.0;, -1.0;0.0;1.0;, 1.0;0.0;1.0;, 1.0;0.0;-1.0;, 0.0;1.1;0.0;;\n"
+       " 6; 3;0,4,3;, 3;3,4,2;, 3;2,4,1;, 3;1,4,0;, 3;0,3,2;, 3;0,2,1;;\n"
+       " MeshMaterialList { 1; 6; 0,0,0,0,0,0;; " +
+       material(0.2f, 0.55f, 0.3f) + " }\n}\n}\n";
+  x += "}\n";
+  // "Bounce" lifts the roof and lets it fall; "Spin" turns the house once
+  // round (a quarter turn per key), both looping once a second and a half.
+  x += "AnimTicksPerSecond { 20; }\n";
+  x += "AnimationSet Bounce { Animation { {Roof} AnimationKey { 2; 3;"
+       " 0;3;0.0,0.8,0.0;;, 15;3;0.0,1.4,0.0;;, 30;3;0.0,0.8,0.0;;; } } }\n";
+  x += "AnimationSet Spin { Animation { {House} AnimationKey { 0; 5;"
+       " 0;4;1.0,0.0,0.0,0.0;;, 8;4;0.7071068,0.0,0.7071068,0.0;;, 15;4;0.0,0.0,1.0,0.0;;,"
+       " 23;4;-0.7071068,0.0,0.7071068,0.0;;, 30;4;-1.0,0.0,0.0,0.0;;; } } }\n";
+  return x;
+}
 
-constexpr int kBalls = 10, kGems = 6;
 
-class DemoGame {
- public:
-  DemoGame() : m_(b_.main()) {}
+// --- The sounds ------------------------------------------------------------------
+//
+// A blip when an arrow key goes down, a crash when the rocket runs into a
+// ball, and the tune in the background.
 
-  std::vector<uint8_t> build() {
-    // Constants are gathered while the game is written and stored by one
-    // native block placed at the end, which the first op jumps to.
-    Label init = m_.label(), begin = m_.label();
-    m_.native([&](X86& x) { x.next(init); });
-    m_.bind(begin);
-    game();
-    m_.bind(init);
-    m_.native([&](X86& x) {
-      for (const auto& [slot, bits] : constants_) x.storeImm(slot, bits);
-      x.next(begin);
-    });
-    return b_.build();
+const media::PcmFormat kFormat{.channels = 1, .bits = 16, .rate = 22050};
+// The tune has nothing above a few kHz: half the rate keeps the file small.
+const media::PcmFormat kTuneFormat{.channels = 1, .bits = 16, .rate = 11025};
+constexpr double kTau = 6.28318530717958647692;
+
+// A short rising chirp.
+std::vector<float> blip() {
+  std::vector<float> s(kFormat.rate / 12);
+  double phase = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const double t = static_cast<double>(i) / s.size();
+    phase += kTau * (880 + 660 * t) / kFormat.rate;
+    s[i] = static_cast<float>(0.5 * std::sin(phase) * (1 - t));
   }
+  return s;
+}
 
- private:
-  int k(int32_t v) { return constant(static_cast<uint32_t>(v), ints_); }
-  int kf(float v) { return constant(realBits(v), reals_); }
-  int constant(uint32_t bits, std::map<uint32_t, int>& pool) {
-    auto it = pool.find(bits);
-    if (it != pool.end()) return it->second;
-    int s = m_.slot();
-    pool[bits] = s;
-    constants_.emplace_back(s, bits);
-    return s;
+// A burst of noise over a falling thump.
+std::vector<float> crash() {
+  std::vector<float> s(kFormat.rate / 3);
+  std::minstd_rand noise(7);
+  std::uniform_real_distribution<double> spread(-1, 1);
+  double phase = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const double t = static_cast<double>(i) / kFormat.rate;
+    phase += kTau * (140 - 200 * t) / kFormat.rate;
+    s[i] = static_cast<float>(std::exp(-9 * t) * (0.45 * spread(noise) + 0.5 * std::sin(phase)));
   }
-  int text(const char* t) { return m_.constant(t); }
-  void call(std::string_view name, int result, const std::vector<int>& args = {}) { m_.command(name, result, args); }
+  return s;
+}
 
-  void game() {
-    const int screen = m_.slot(), shot = m_.slot();
-    const int ball = m_.slot(), star = m_.slot(), gem = m_.slot(), rocket = m_.slot(), panel = m_.slot();
-    const int start = m_.slot(), now = m_.slot(), t = m_.slot();
-    const int frames = m_.slot(), fps = m_.slot(), lastTick = m_.slot(), lastFrames = m_.slot();
-    const int i = m_.slot(), cx = m_.slot(), cy = m_.slot(), mirror = m_.slot();
-    const int red = m_.slot(), green = m_.slot(), blue = m_.slot();
-    const int angle = m_.slot(), spin = m_.slot(), scale = m_.slot(), sine = m_.slot(), cosine = m_.slot();
-    const int temp = m_.slot(), number = m_.slot();
-    const int counted = m_.slot(), labelled = m_.slot(), line = m_.slot();
-
-    // Set-up: the command line first, so that a two-player copy keeps
-    // stepping while inactive from its first step on; a 640 x 480 window,
-    // then the screenshot switch from the environment
-    // (GetEnvironmentVariableA(name, NULL, 0) > 0 when set).
-    const qrt::demo::Network net = qrt::demo::readRole(m_);
-    call("G@SETUP", screen, {k(640), k(480), k(32), k(1)});
-    const int getEnv = b_.exfunc("kernel32.dll", "GetEnvironmentVariableA", Int, {Str, Int, Int});
-    m_.exfuncCall(getEnv, shot, {k(0), k(0), text("QRT_DEMO_SHOT")});
-
-    // Four surfaces share the sheet's texture, each with its own cell.
-    const int sheet = text("demo_sprites.bmp");
-    call("G@CHRLOADCKEY", 0, {k(0), k(0), k(0)});
-    const int sprites[] = {ball, star, gem, rocket};
-    for (int cell = 0; cell < 4; ++cell) {
-      call("G@CHRLOAD", sprites[cell], {sheet, 0});
-      call("G@CHRRECT", 0, {sprites[cell], k(cell * 32), k(0), k(cell * 32 + 31), k(31)});
-    }
-    call("G@CHRCOLORA", 0, {gem, k(255), k(255), k(255), k(150)});
-    // A dark, half-transparent panel behind the text, stretched by fitted copies.
-    call("G@CHRMAKE", panel, {k(8), k(8), k(0)});
-    call("G@CHRCLEAR", 0, {panel, k(0), k(0), k(20)});
-    call("G@CHRCOLORA", 0, {panel, k(255), k(255), k(255), k(170)});
-
-    // The 3D scene behind everything.
-    const qrt::demo::Scene scene = qrt::demo::declareScene(m_, text("demo_model.x"));
-
-    // The player's rocket and the text line.
-    const qrt::demo::Player player = qrt::demo::declarePlayer(m_, 320 - 16, 392 - 16);
-    const qrt::demo::EditLine edit = qrt::demo::declareEditLine(m_, {.x = 20, .y = 84});
-    const qrt::demo::Sounds sounds = qrt::demo::loadSounds(m_);
-    qrt::demo::startNetwork(m_, net, player, sheet);
-    const int lastX = m_.slot();
-
-    call("SYSTIME", start);
-    m_.native([&](X86& x) {
-      x.storeImm(mirror, 0);
-      x.load(EAX, player.x);
-      x.store(lastX, EAX);
-      x.storeImm(frames, 0);
-      x.storeImm(fps, 0);
-      x.storeImm(lastFrames, 0);
-      x.load(EAX, start);
-      x.store(lastTick, EAX);
-      x.next();
-    });
-
-    // --- one frame ---
-    Label frame = m_.here();
-    call("SYSTIME", now);
-    m_.native([&](X86& x) {
-      // t = now - start; once a second: fps = frames counted * 1000 / elapsed
-      x.load(EAX, now);
-      x.subSlot(EAX, start);
-      x.store(t, EAX);
-      x.load(ECX, now);
-      x.subSlot(ECX, lastTick);
-      x.cmpImm(ECX, 1000);
-      Label keep = x.label();
-      x.jcc(Cond::L, keep);
-      x.load(EAX, frames);
-      x.subSlot(EAX, lastFrames);
-      x.imulImm(EAX, 1000);
-      x.cdq();
-      x.idiv(ECX);
-      x.store(fps, EAX);
-      x.load(EAX, now);
-      x.store(lastTick, EAX);
-      x.load(EAX, frames);
-      x.store(lastFrames, EAX);
-      x.bind(keep);
-      x.next();
-    });
-    call("G@CHRCLEAR", 0, {screen, k(14), k(18), k(44)});
-    qrt::demo::renderScene(m_);
-
-    // Gems orbit the middle, half transparent and spinning.
-    m_.native([&](X86& x) {
-      x.storeImm(i, 0);
-      x.next();
-    });
-    Label gemLoop = m_.here();
-    m_.native([&](X86& x) {
-      // angle = t * 0.03 + i * 60; spin = t * 0.25
-      x.fild(i);
-      x.fmul(kf(360.0f / kGems));
-      x.fstp(temp);
-      x.fild(t);
-      x.fmul(kf(0.03f));
-      x.fadd(temp);
-      x.fstp(angle);
-      x.fild(t);
-      x.fmul(kf(0.25f));
-      x.fstp(spin);
-      x.next();
-    });
-    call("SIN", sine, {angle});
-    call("COS", cosine, {angle});
-    m_.native([&](X86& x) {
-      // cx = 320 + cos * 190; cy = 250 + sin * 120
-      x.fld(cosine);
-      x.fmul(kf(190.0f));
-      x.fistp(cx);
-      x.load(EAX, cx);
-      x.addImm(EAX, 320);
-      x.store(cx, EAX);
-      x.fld(sine);
-      x.fmul(kf(120.0f));
-      x.fistp(cy);
-      x.load(EAX, cy);
-      x.addImm(EAX, 250);
-      x.store(cy, EAX);
-      x.next();
-    });
-    call("G@CHRCOPYC", 0, {gem, screen, cx, cy, k(0), kf(1.5f), spin});
-    m_.native([&](X86& x) {
-      x.load(EAX, i);
-      x.inc(EAX);
-      x.store(i, EAX);
-      x.cmpImm(EAX, kGems);
-      Label done = x.label();
-      x.jcc(Cond::GE, done);
-      x.next(gemLoop);
-      x.bind(done);
-      x.next();
-    });
-
-    // Balls bounce off the edges, each tinted by its modulation colour.
-    // Positions are worked out from the time alone, so the speed does not
-    // depend on the frame rate: a triangle wave over the free width.
-    m_.native([&](X86& x) {
-      x.storeImm(i, 0);
-      qrt::demo::startTouches(x, sounds);
-      x.next();
-    });
-    Label ballLoop = m_.here();
-    m_.native([&](X86& x) {
-      // bounce(origin, speed, span) = p < span ? p : 2 * span - p,
-      // p = (origin + speed * t) mod (2 * span)
-      // Speeds are in sixteenths of a pixel per 8 ms: 7.8 pixels a second each.
-      auto bounce = [&](int originFactor, int speedBase, int speedStep, int span, int out) {
-        x.load(ECX, i);
-        x.imulImm(ECX, speedStep);
-        x.addImm(ECX, speedBase);
-        x.load(EAX, t);
-        x.imul(EAX, ECX);
-        x.movImm(ECX, 8 * 16);
-        x.cdq();
-        x.idiv(ECX);
-        x.load(ECX, i);
-        x.imulImm(ECX, originFactor);
-        x.add(EAX, ECX);
-        x.movImm(ECX, 2 * span);
-        x.cdq();
-        x.idiv(ECX);                       // EDX = p
-        x.cmpImm(EDX, span);
-        Label low = x.label();
-        x.jcc(Cond::L, low);
-        x.neg(EDX);
-        x.addImm(EDX, 2 * span);
-        x.bind(low);
-        x.addImm(EDX, 16);
-        x.store(out, EDX);
-      };
-      bounce(97, 10, 2, 640 - 32, cx);
-      bounce(61, 7, 3, 480 - 32, cy);
-      // Bright tints: 128 + (i * step) mod 128.
-      auto tint = [&](int step, int out) {
-        x.load(EAX, i);
-        x.imulImm(EAX, step);
-        x.addImm(EAX, 40);
-        x.movImm(ECX, 128);
-        x.cdq();
-        x.idiv(ECX);
-        x.addImm(EDX, 128);
-        x.store(out, EDX);
-      };
-      tint(53, red);
-      tint(97, green);
-      tint(29, blue);
-      qrt::demo::noteTouch(x, sounds, player, cx, cy);
-      x.next();
-    });
-    call("G@CHRCOLORA", 0, {ball, red, green, blue, k(255)});
-    call("G@CHRCOPYC", 0, {ball, screen, cx, cy, k(0), kf(1.0f), kf(0.0f)});
-    m_.native([&](X86& x) {
-      x.load(EAX, i);
-      x.inc(EAX);
-      x.store(i, EAX);
-      x.cmpImm(EAX, kBalls);
-      Label done = x.label();
-      x.jcc(Cond::GE, done);
-      x.next(ballLoop);
-      x.bind(done);
-      x.next();
-    });
-
-    // The star turns in the middle and breathes: scale = 2.5 + 0.8 sin(t * 0.15).
-    m_.native([&](X86& x) {
-      x.fild(t);
-      x.fmul(kf(0.15f));
-      x.fstp(angle);
-      x.fild(t);
-      x.fmul(kf(0.09f));
-      x.fstp(spin);
-      x.next();
-    });
-    call("SIN", sine, {angle});
-    m_.native([&](X86& x) {
-      x.fld(sine);
-      x.fmul(kf(0.8f));
-      x.fadd(kf(2.5f));
-      x.fstp(scale);
-      x.next();
-    });
-    call("G@CHRCOPYC", 0, {star, screen, k(320), k(250), k(0), scale, spin});
-
-    // The rocket is the player's: it faces the way it last moved.
-    qrt::demo::movePlayer(m_, player, {.width = 640, .height = 480, .spriteSize = 32});
-    qrt::demo::updateScene(m_, scene, player.mouseX, player.mouseY);
-    qrt::demo::playSounds(m_, sounds, player);
-    m_.native([&](X86& x) {
-      x.load(EAX, player.x);
-      x.cmpSlot(EAX, lastX);
-      Label left = x.label(), done = x.label();
-      x.jcc(Cond::E, done);
-      x.jcc(Cond::L, left);
-      x.storeImm(mirror, 0);
-      x.jmp(done);
-      x.bind(left);
-      x.storeImm(mirror, 2);
-      x.bind(done);
-      x.store(lastX, EAX);
-      x.addImm(EAX, 16);
-      x.store(cx, EAX);
-      x.load(EAX, player.y);
-      x.addImm(EAX, 16);
-      x.store(cy, EAX);
-      x.next();
-    });
-    qrt::demo::stepNetwork(m_, net, player, mirror, now);
-    qrt::demo::drawPeer(m_, net, screen);
-    call("G@CHRCOPYC", 0, {rocket, screen, cx, cy, mirror, kf(1.0f), kf(0.0f)});
-
-    // Panels and text.
-    call("G@CHRRECT", 0, {screen, k(8), k(6), k(631), k(71)});
-    call("G@CHRCOPY", 0, {panel, screen, k(0), kf(1.0f), kf(0.0f)});
-    call("G@CHRRECT", 0, {screen, k(8), k(430), k(631), k(471)});
-    call("G@CHRCOPY", 0, {panel, screen, k(0), kf(1.0f), kf(0.0f)});
-    call("G@CHRRECT", 0, {screen, k(0), k(0), k(639), k(479)});
-    call("G@PRINT", 0, {screen, k(20), k(10), text(kTitle)});
-    call("G@PRINT", 0, {screen, k(20), k(40), text("Arrow keys or mouse fly the rocket - Esc quits")});
-    call("G@PRINT", 0, {screen, k(300), k(438), text(kJapanese)});
-    call("STR", number, {frames, k(0)});
-    m_.join(text("FRAME "), number, counted);
-    m_.join(counted, text("    FPS "), labelled);
-    call("STR", number, {fps, k(0)});
-    m_.join(labelled, number, line);
-    call("G@PRINT", 0, {screen, k(20), k(438), line});
-    qrt::demo::drawEditLine(m_, edit, screen);
-    qrt::demo::drawNetworkStatus(m_, net, screen);
-
-    // Screenshot mode: after three seconds save the frame (before it is
-    // presented: the swap discards the back buffer) and end; a two-player
-    // copy first waits a little for its peer.
-    Label snap = m_.label();
-    m_.native([&](X86& x) {
-      x.load(EAX, shot);
-      x.cmpImm(EAX, 0);
-      Label go = x.label();
-      x.jcc(Cond::E, go);
-      x.load(EAX, t);
-      x.cmpImm(EAX, 3000);
-      x.jcc(Cond::L, go);
-      qrt::demo::holdShot(x, net, t, go);
-      x.next(snap);
-      x.bind(go);
-      x.next();
-    });
-    call("G@FLIP", 0);
-    m_.native([&](X86& x) {
-      x.load(EAX, frames);
-      x.inc(EAX);
-      x.store(frames, EAX);
-      x.next(frame);
-    });
-
-    m_.bind(snap);
-    call("G@CHRSAVE", 0, {screen, text("demo_shot.png"), 0, k(3)});
-    qrt::demo::reportNetwork(m_, net);
-    call("SYSEXIT", 0);
-    m_.end();
+// Eight seconds of arpeggios over a bass line, in four chords.
+std::vector<float> tune() {
+  const int chords[4][3] = {{60, 64, 67}, {57, 60, 64}, {53, 57, 60}, {55, 59, 62}};
+  const double step = 0.125;   // seconds a note
+  std::vector<float> s(static_cast<size_t>(8 * kTuneFormat.rate));
+  auto hz = [](int key) { return 440.0 * std::pow(2.0, (key - 69) / 12.0); };
+  for (size_t i = 0; i < s.size(); ++i) {
+    const double t = static_cast<double>(i) / kTuneFormat.rate;
+    const int n = static_cast<int>(t / step), chord = n / 16 % 4;
+    const int key = chords[chord][n % 3] + 12 * (n % 6 / 3);
+    const double inNote = t - n * step;
+    const double lead = std::sin(kTau * hz(key) * t) * std::exp(-10 * inNote);
+    const double bass = std::sin(kTau * hz(chords[chord][0] - 24) * t);
+    s[i] = static_cast<float>(0.3 * lead + 0.2 * bass);
   }
+  return s;
+}
 
-  ImageBuilder b_;
-  Routine& m_;
-  std::map<uint32_t, int> ints_, reals_;
-  std::vector<std::pair<int, uint32_t>> constants_;
-};
+void writeDemoSounds(const std::filesystem::path& folder) {
+  writeFile(folder / "demo_blip.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, blip())));
+  writeFile(folder / "demo_crash.wav", media::waveFile(kFormat, media::pcmFrom(kFormat, crash())));
+  writeFile(folder / "demo_tune.wav", media::waveFile(kTuneFormat, media::pcmFrom(kTuneFormat, tune())));
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fputs("usage: mkdemo <image file>\n", stderr);
+    std::fputs("usage: mkdemo <folder>\n", stderr);
     return 2;
   }
   try {
-    const std::filesystem::path image = argv[1];
-    writeFile(image, DemoGame().build());
-    writeFile(image.parent_path() / "demo_sprites.bmp", bmp24(drawSheet()));
-    const std::string model = qrt::demo::demoModel();
-    writeFile(image.parent_path() / "demo_model.x", std::vector<uint8_t>(model.begin(), model.end()));
-    qrt::demo::writeDemoSounds(image.parent_path());
+    const std::filesystem::path folder = argv[1];
+    writeFile(folder / "demo_sprites.bmp", bmp24(drawSheet()));
+    const std::string model = demoModel();
+    writeFile(folder / "demo_model.x", std::vector<uint8_t>(model.begin(), model.end()));
+    writeDemoSounds(folder);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "mkdemo: %s\n", e.what());
     return 1;

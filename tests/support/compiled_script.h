@@ -1,0 +1,28 @@
+// Test programs written in the game language: a script compiled by the
+// compiler's library, as if it were a file in `folder` (so that its
+// #INCLUDEs find the files beside it), with where its STATIC variables are.
+//
+//   CompiledScript s = compileScript("#INCLUDE \"player.qrs\"\n...", QRT_DEMO_DIR);
+//   Program p(s.image);
+//   ...
+//   EXPECT_EQ(p.staticSlot(s.slotOf("playerX")), 100u);
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qrt::test {
+
+struct CompiledScript {
+  std::vector<uint8_t> image;               // header + image
+  std::map<std::string, int32_t> statics;   // by name in upper case
+  // The static slot of a STATIC variable; throws when there is none.
+  int32_t slotOf(const std::string& name) const;
+};
+
+// `folder` is a path of the Linux side (as the build gives it). Throws
+// std::runtime_error with the diagnostics when the script has errors.
+CompiledScript compileScript(const std::string& text, const std::string& folder);
+
+}  // namespace qrt::test
