@@ -6,7 +6,8 @@ using img::Cond;
 
 img::X86& Emitter::x() {
   if (!open_) {
-    r_.op(img::op::kNative);
+    // Code that only jumps reach needs no op word in front of it.
+    if (fallsThrough_) r_.op(img::op::kNative);
     open_ = true;
   }
   if (!pending_.empty()) bindPendingAsCode();
@@ -46,6 +47,7 @@ img::Routine& Emitter::op() {
   }
   if (!pending_.empty()) reachable_ = true;
   pending_.clear();
+  fallsThrough_ = reachable_;
   return r_;
 }
 
@@ -62,9 +64,10 @@ void Emitter::bind(Lbl l) {
   reachable_ = true;
 }
 
-void Emitter::leave() { reachable_ = false; }
+void Emitter::leave() { reachable_ = fallsThrough_ = false; }
 
 void Emitter::jump(Lbl l) {
+  if (!reachable_) return;
   img::X86& x = this->x();
   LabelInfo& info = labels_[l];
   switch (info.state) {
@@ -76,10 +79,11 @@ void Emitter::jump(Lbl l) {
       x.jmp(info.code);
       break;
   }
-  reachable_ = false;
+  reachable_ = fallsThrough_ = false;
 }
 
 void Emitter::jumpIf(Cond c, Lbl l) {
+  if (!reachable_) return;
   img::X86& x = this->x();
   LabelInfo& info = labels_[l];
   switch (info.state) {
@@ -99,6 +103,7 @@ void Emitter::jumpIf(Cond c, Lbl l) {
 }
 
 void Emitter::failIf(Cond c) {
+  if (!reachable_) return;
   img::X86& x = this->x();
   if (!failUsed_) {
     fail_ = r_.label();
@@ -108,9 +113,10 @@ void Emitter::failIf(Cond c) {
 }
 
 void Emitter::fail() {
+  if (!reachable_) return;
   img::X86& x = this->x();
   x.ud2();
-  reachable_ = false;
+  reachable_ = fallsThrough_ = false;
 }
 
 void Emitter::finish() {

@@ -59,7 +59,8 @@ class Emitter {
   img::Routine& r_;
   img::X86 x_;
   bool open_ = false;
-  bool reachable_ = true;
+  bool reachable_ = true;     // control can get here: by running on, or by a label bound here
+  bool fallsThrough_ = true;  // the code or op before runs on into here
   std::vector<LabelInfo> labels_;
   std::vector<Lbl> pending_;
   std::vector<Stub> stubs_;
