@@ -29,7 +29,7 @@ void leaveIf(X86& x, int slot, Cond cond, int32_t value, Label target) {
 Network readRole(Routine& m) {
   Network n{};
   for (int* s : {&n.role, &n.state, &n.port, &n.server, &n.user, &n.mayPush, &n.retryAt, &n.peerX, &n.peerY,
-                 &n.peerMirror, &n.received, &n.peerRocket, &n.word, &n.roleLabel, &n.zero, &n.one, &n.three,
+                 &n.peerMirror, &n.received, &n.shotLongest, &n.newsAt, &n.peerRocket, &n.word, &n.roleLabel, &n.zero, &n.one, &n.three,
                  &n.realOne, &n.realZero, &n.result, &n.count, &n.cx, &n.cy, &n.line, &n.joined, &n.number,
                  &n.file})
     *s = m.slot();
@@ -37,10 +37,11 @@ Network readRole(Routine& m) {
   n.address = m.constant("127.0.0.1");
   m.native([&](X86& x) {
     for (int s : {n.role, n.state, n.server, n.user, n.mayPush, n.retryAt, n.peerX, n.peerY, n.peerMirror,
-                  n.received, n.zero})
+                  n.received, n.newsAt, n.zero})
       x.storeImm(s, 0);
     x.storeImm(n.one, 1);
     x.storeImm(n.three, 3);
+    x.storeImm(n.shotLongest, kShotLongestMs);
     x.storeImm(n.realOne, realBits(1.0f));
     x.storeImm(n.realZero, realBits(0.0f));
     x.next();
@@ -213,6 +214,8 @@ void stepNetwork(Routine& m, const Network& n, const Player& p, int mirror, int 
     x.store(n.user, EAX);
     x.storeImm(n.state, kConnected);
     x.storeImm(n.mayPush, 1);
+    x.load(EAX, now);
+    x.store(n.newsAt, EAX);
     x.next(exchange);
     // Accepting has failed for good: a new server later.
     x.bind(failed);
@@ -241,6 +244,8 @@ void stepNetwork(Routine& m, const Network& n, const Player& p, int mirror, int 
     leaveIf(x, n.result, Cond::NE, 1, later);
     x.storeImm(n.state, kConnected);
     x.storeImm(n.mayPush, 1);
+    x.load(EAX, now);
+    x.store(n.newsAt, EAX);
     x.next(exchange);
   });
   m.bind(later);   // refused, a wrong key, or no answer in time
@@ -277,6 +282,8 @@ void stepNetwork(Routine& m, const Network& n, const Player& p, int mirror, int 
     x.load(EAX, n.received);
     x.inc(EAX);
     x.store(n.received, EAX);
+    x.load(EAX, now);
+    x.store(n.newsAt, EAX);
     x.load(EAX, n.count);
     x.subImm(EAX, 3);
     x.store(n.count, EAX);
@@ -361,13 +368,41 @@ void drawNetworkStatus(Routine& m, const Network& n, int screen) {
   m.bind(none);
 }
 
-void holdShot(X86& x, const Network& n, int t, Label notYet) {
-  Label ready = x.label();
+void stretchShot(Routine& m, const Network& n, int pace) {
+  m.native([&](X86& x) {
+    Label low = x.label(), high = x.label(), set = x.label();
+    x.load(EAX, pace);
+    x.cmpImm(EAX, 1);
+    x.jcc(Cond::L, low);
+    x.cmpImm(EAX, 1000);
+    x.jcc(Cond::G, high);
+    x.jmp(set);
+    x.bind(low);
+    x.movImm(EAX, 1);
+    x.jmp(set);
+    x.bind(high);
+    x.movImm(EAX, 1000);
+    x.bind(set);
+    x.imulImm(EAX, kShotLongestMs);
+    x.store(n.shotLongest, EAX);
+    x.next();
+  });
+}
+
+void holdShot(X86& x, const Network& n, int t, int now, Label notYet) {
+  Label ready = x.label(), silence = x.label();
   x.load(EAX, n.role);
   x.cmpImm(EAX, kAlone);
   x.jcc(Cond::E, ready);
+  // How long without news: since the last, or since the start.
   x.load(EAX, t);
-  x.cmpImm(EAX, kShotLongestMs);
+  x.load(ECX, n.newsAt);
+  x.cmpImm(ECX, 0);
+  x.jcc(Cond::E, silence);
+  x.load(EAX, now);
+  x.sub(EAX, ECX);
+  x.bind(silence);
+  x.cmpSlot(EAX, n.shotLongest);
   x.jcc(Cond::GE, ready);
   x.load(EAX, n.state);
   x.cmpImm(EAX, kGone);

@@ -9,8 +9,9 @@
 //   stepNetwork(m, n, player, mirror, now);
 //   drawPeer(m, n, screen);                       // before our own rocket
 //   drawNetworkStatus(m, n, screen);              // over the panels
+//   stretchShot(m, n, pace);                      // on a slow machine
 //   ...in screenshot mode, in the native block that decides to end:
-//   holdShot(x, n, t, notYet);
+//   holdShot(x, n, t, now, notYet);
 //   ...and before SYSEXIT:
 //   reportNetwork(m, n);
 //
@@ -34,7 +35,12 @@ constexpr int kDemoPort = 40480;
 constexpr const char* kDemoKey = "qrt-demo";
 
 // What the screenshot mode waits for in a two-player copy: this many of
-// the peer's positions, or the peer gone, but never longer than this.
+// the peer's positions, or the peer gone, but no longer than this without
+// news of the peer (its connection, a position; before the first, since
+// the start): on a native machine, and shotLongest holds it stretched by
+// the machine's pace. Counting from the last news keeps a pair going on a
+// machine where a frame takes seconds, while a copy whose peer never comes
+// still ends.
 constexpr int kShotPositions = 10;
 constexpr int kShotLongestMs = 8000;
 
@@ -46,6 +52,8 @@ struct Network {
   int retryAt;                     // SYSTIME before which nothing is tried again
   int peerX, peerY, peerMirror;    // the peer rocket's top left and facing
   int received;                    // positions taken from the peer
+  int shotLongest;                 // kShotLongestMs, stretched by stretchShot
+  int newsAt;                      // SYSTIME of the last news of the peer, 0 before the first
   int peerRocket;                  // surface: the sheet's rocket, tinted
   int word, roleLabel;             // "host"/"join", "host: "/"join: "
   int key, address, zero, one, three, realOne, realZero;   // constants
@@ -68,9 +76,14 @@ void stepNetwork(img::Routine& m, const Network& n, const Player& p, int mirror,
 void drawPeer(img::Routine& m, const Network& n, int screen);
 void drawNetworkStatus(img::Routine& m, const Network& n, int screen);
 
+// The screenshot mode's longest wait times `pace` (a slot: how many times
+// slower than a native machine this one runs; below 1 counts as 1).
+void stretchShot(img::Routine& m, const Network& n, int pace);
+
 // In native code: jumps to `notYet` while a two-player copy should keep
-// going before its screenshot (`t` the milliseconds since the start).
-void holdShot(img::X86& x, const Network& n, int t, img::Label notYet);
+// going before its screenshot (`t` the milliseconds since the start, `now`
+// the frame's SYSTIME).
+void holdShot(img::X86& x, const Network& n, int t, int now, img::Label notYet);
 
 // Two players only: demo_peer.txt beside the game, one line
 // "<host|join> <positions received> <peer x> <peer y>".
