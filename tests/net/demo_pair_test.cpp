@@ -94,16 +94,13 @@ TEST(DemoPair, HostAndJoinerSeeEachOtherAndALoneJoinerGivesUp) {
   }
   lonely.reset();
 
-  // Then the pair, started together as run-demo.sh starts them (a copy's
-  // longest wait for its peer counts from its own start, so neither gets
-  // a head start): the joiner tries again until the host listens. The last
-  // window to open takes the activation; the others go on in the
-  // background.
+  // Then the pair, the host first; the joiner's window takes the
+  // activation from both others, which go on in the background.
   e2e::GameRun host(hostExe, withArguments("host " + std::to_string(port)));
   ASSERT_TRUE(host.started());
+  ASSERT_TRUE(listening(host, port)) << "the host never listened";
   e2e::GameRun join(joinExe, withArguments("join " + std::to_string(port)));
   ASSERT_TRUE(join.started());
-  ASSERT_TRUE(listening(host, port)) << "the host never listened";
 
   const DWORD start = GetTickCount();
   for (bool running = true; running && GetTickCount() - start < static_cast<DWORD>(paced(60000));) {
