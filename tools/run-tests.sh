@@ -13,6 +13,9 @@ ninja -C "$build" -j2
 
 # The bed is stopped by the suite's last test; also when ctest is cut short.
 trap '"$repo/tools/winebed/stop" "$build/winebed"' EXIT
+# Started here rather than by the suite's first test, so that it says how it
+# runs Wine and ctest stretches every test's time-out by its pace.
+"$repo/tools/winebed/start" "$build/winebed"
 cd "$build"
 # Serial on purpose: tests share one display, and a window of one test would
 # take the activation another test's game needs.

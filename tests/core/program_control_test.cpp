@@ -23,7 +23,7 @@ TEST(ProgramControl, SysExitClosesTheWindowWithExitCodeZero) {
   s.call("S@WAIT");
   s.call("SYSEXIT");
   waitForever(s);
-  const qrt::test::GameResult result = qrt::test::runGame(s.finish(), 10000);
+  const qrt::test::GameResult result = qrt::test::runGame(s.finish(), qrt::test::paced(10000));
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_TRUE(result.boxes.empty());
@@ -48,9 +48,9 @@ TEST(ProgramControl, TheExitKeySetByTheProgramClosesTheWindow) {
   s.call("SYSEXITKEY", {s.integer('Q')});
   waitForever(s);
   g_openAfterEscape = false;
-  const UINT_PTR escape = SetTimer(nullptr, 0, 300, pressEscape);
-  const UINT_PTR q = SetTimer(nullptr, 0, 900, pressQ);
-  const qrt::test::GameResult result = qrt::test::runGame(s.finish(), 10000);
+  const UINT_PTR escape = SetTimer(nullptr, 0, qrt::test::paced(300), pressEscape);
+  const UINT_PTR q = SetTimer(nullptr, 0, qrt::test::paced(900), pressQ);
+  const qrt::test::GameResult result = qrt::test::runGame(s.finish(), qrt::test::paced(10000));
   // Should the game have ended early, no key may reach a later test.
   KillTimer(nullptr, escape);
   KillTimer(nullptr, q);

@@ -4,12 +4,13 @@
 #include <stdexcept>
 
 #include "base/cp932.h"
+#include "tests/support/pace.h"
 
 namespace qrt::e2e {
 
 namespace {
 
-constexpr UINT kSendTimeoutMs = 2000;
+UINT sendTimeoutMs() { return static_cast<UINT>(test::paced(2000)); }
 
 std::wstring className(HWND window) {
   wchar_t name[64] = {};
@@ -21,12 +22,12 @@ std::wstring className(HWND window) {
 // stuck outside its message loop cannot hang the test.
 std::wstring windowText(HWND window) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, sendTimeoutMs(), &length))
     return {};
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+                           SMTO_ABORTIFHUNG, sendTimeoutMs(), &copied))
     return {};
   text.resize(std::min<size_t>(copied, length));
   return text;
@@ -89,7 +90,7 @@ int defaultButton(HWND box) {
   EnumChildWindows(box, findButton, reinterpret_cast<LPARAM>(&search));
   if (search.marked) return search.marked;
   DWORD_PTR id = 0;
-  if (SendMessageTimeoutW(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &id) &&
+  if (SendMessageTimeoutW(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, sendTimeoutMs(), &id) &&
       HIWORD(id) == DC_HASDEFID &&
       std::find(search.shown.begin(), search.shown.end(), LOWORD(id)) != search.shown.end())
     return LOWORD(id);
@@ -217,16 +218,26 @@ void GameRun::answerBox(HWND box) {
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
   result_.boxes.push_back(std::move(seen));
-  answered_.push_back(box);
+  answered_.push_back({box, result_.boxes.size() - 1, GetTickCount()});
+}
+
+void GameRun::noteClosedBoxes() {
+  const DWORD now = GetTickCount();
+  answered_.erase(std::remove_if(answered_.begin(), answered_.end(),
+                                 [&](const Answered& a) {
+                                   if (IsWindow(a.box)) return false;
+                                   result_.boxes[a.index].closedAfterMs = static_cast<int>(now - a.at);
+                                   return true;
+                                 }),
+                  answered_.end());
 }
 
 bool GameRun::poll() {
   if (!process_) return false;
-  answered_.erase(std::remove_if(answered_.begin(), answered_.end(),
-                                 [](HWND box) { return !IsWindow(box); }),
-                  answered_.end());
+  noteClosedBoxes();
   for (HWND box : topWindowsOf(processId_, true)) {
-    if (std::find(answered_.begin(), answered_.end(), box) == answered_.end()) answerBox(box);
+    if (std::none_of(answered_.begin(), answered_.end(), [&](const Answered& a) { return a.box == box; }))
+      answerBox(box);
   }
   return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
@@ -251,6 +262,7 @@ GameResult GameRun::finish() {
     }
     pause(10);
   }
+  noteClosedBoxes();
   // The debugger's last events are answered before anyone reads them.
   if (debugger_.joinable()) debugger_.join();
   DWORD exitCode = 0;

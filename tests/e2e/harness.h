@@ -2,7 +2,7 @@
 //
 //   qrt::e2e::ScratchFolder dir("single_instance");
 //   std::wstring game = dir.copyIn(hostFile(QRT_SOME_GAME));
-//   qrt::test::GameResult r = qrt::test::runGame(game, 10000);
+//   qrt::test::GameResult r = qrt::test::runGame(game, qrt::test::paced(10000));
 //   EXPECT_EQ(r.exitCode, 0u);
 //   ASSERT_EQ(r.boxes.size(), 1u);
 //   EXPECT_EQ(r.boxes[0].text, catalogueText);   // cp932, byte for byte
@@ -10,7 +10,8 @@
 // The test program is a Windows program itself, so the game is started with
 // CreateProcess and its boxes (dialog class #32770 owned by the game's
 // process) are read and answered from here. Every box is answered with its
-// default button unless RunOptions::answer says otherwise.
+// default button unless RunOptions::answer says otherwise. Times are in
+// milliseconds, as given: callers stretch their caps with test::paced().
 #pragma once
 #include <windows.h>
 
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/box.h"
+#include "tests/support/pace.h"
 
 namespace qrt::e2e {
 
@@ -29,7 +31,7 @@ using test::GameResult;
 struct RunOptions {
   std::wstring arguments;        // the command line after the program name
   std::wstring workingFolder;    // default: the executable's folder
-  int timeoutMs = 30000;
+  int timeoutMs = test::paced(30000);
   // Called for each new box before it is answered; returns the button to
   // press, or 0 for the box's default button.
   std::function<int(const Box&)> answer;
@@ -71,6 +73,8 @@ class GameRun {
 
  private:
   void answerBox(HWND box);
+  // Boxes answered that are gone now: how long each took to close.
+  void noteClosedBoxes();
   // The debugger's thread: starts the game and answers its debug events
   // until it exits.
   void debug(const std::wstring& exePath, std::wstring commandLine, const std::wstring& folder, HANDLE started);
@@ -80,7 +84,12 @@ class GameRun {
   DWORD startTick_ = 0;
   RunOptions options_;
   GameResult result_;
-  std::vector<HWND> answered_;  // boxes answered that may not have closed yet
+  struct Answered {
+    HWND box;
+    size_t index;  // in result_.boxes
+    DWORD at;      // tick of the answer
+  };
+  std::vector<Answered> answered_;  // boxes answered that may not have closed yet
   std::thread debugger_;
 };
 
@@ -114,6 +123,6 @@ namespace qrt::test {
 // A game executable run as a player would (the in-process runGame of
 // tests/support/program.h takes an image instead; both give a GameResult).
 GameResult runGame(const std::wstring& exePath, const e2e::RunOptions& options);
-GameResult runGame(const std::wstring& exePath, int timeoutMs = 30000);
+GameResult runGame(const std::wstring& exePath, int timeoutMs = paced(30000));
 
 }  // namespace qrt::test

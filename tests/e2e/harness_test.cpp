@@ -19,7 +19,7 @@ class Harness : public ::testing::Test {
     game_ = folder_->copyIn(hostFile(QRT_BOXES_FIXTURE));
   }
 
-  GameResult run(const std::wstring& arguments, int timeoutMs = 20000) {
+  GameResult run(const std::wstring& arguments, int timeoutMs = test::paced(20000)) {
     RunOptions options;
     options.arguments = arguments;
     options.timeoutMs = timeoutMs;
@@ -39,7 +39,6 @@ TEST_F(Harness, ReportsTheExitCodeOfAGameWithoutBoxes) {
 }
 
 TEST_F(Harness, RecordsEveryBoxInCp932AndPressesOk) {
-  const DWORD start = GetTickCount();
   const GameResult result = run(L"boxes 3");
   EXPECT_EQ(result.exitCode, 3u);
   ASSERT_EQ(result.boxes.size(), 2u);
@@ -48,8 +47,13 @@ TEST_F(Harness, RecordsEveryBoxInCp932AndPressesOk) {
   EXPECT_EQ(result.boxes[0].button, IDOK);
   EXPECT_EQ(result.boxes[1].title, "second");
   EXPECT_EQ(result.boxes[1].text, "tab\there \\ back");
-  // Dismissing a box must not wait on a window manager that is not there.
-  EXPECT_LT(GetTickCount() - start, 3000u);
+  // Dismissing a box must not wait on a window manager that is not there,
+  // about two seconds each time; that wait is Wine's own and does not grow
+  // on a slow machine, so neither does the bound.
+  for (const Box& box : result.boxes) {
+    EXPECT_GE(box.closedAfterMs, 0) << box.title;
+    EXPECT_LT(box.closedAfterMs, 1000) << box.title;
+  }
 }
 
 TEST_F(Harness, AnswersWithTheDefaultButtonOrTheOneAsked) {
@@ -79,7 +83,7 @@ TEST_F(Harness, RunsTheGameInItsOwnFolderOnTheCDrive) {
 
 TEST_F(Harness, KillsAGameThatOutlivesItsTimeOut) {
   GameRun run(game_, RunOptions{L"hang", L"", 1500, {}});
-  ASSERT_TRUE(run.waitForWindow(5000));
+  ASSERT_TRUE(run.waitForWindow(test::paced(5000)));
   const DWORD id = run.processId();
   const GameResult result = run.finish();
   EXPECT_TRUE(result.timedOut);
@@ -120,7 +124,7 @@ class Boxwatch : public Harness {
     Seen seen;
     if (CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        folder_->path().c_str(), &startup, &info)) {
-      WaitForSingleObject(info.hProcess, 30000);
+      WaitForSingleObject(info.hProcess, test::paced(30000));
       GetExitCodeProcess(info.hProcess, &seen.exitCode);
       CloseHandle(info.hProcess);
       CloseHandle(info.hThread);

@@ -190,7 +190,7 @@ TEST(Program, AWindowClosedDuringABoxEndsTheProgramAfterTheCommand) {
   });
   m.command("S@WAIT", 0);
   m.end();
-  qrt::test::GameResult r = qrt::test::runGame(b.build(), 10000, closeWindowDuringBox);
+  qrt::test::GameResult r = qrt::test::runGame(b.build(), qrt::test::paced(10000), closeWindowDuringBox);
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0);
   ASSERT_EQ(r.boxes.size(), 1u);
@@ -254,8 +254,8 @@ TEST(Program, IsFrozenWhileAnotherApplicationIsActive) {
   m.command("S@WAIT", 0);
   m.native([&](X86& x) { x.next(frame); });
   g_stepping = Stepping{};
-  UINT_PTR timer = SetTimer(nullptr, 0, 300, steppingTimer);
-  qrt::test::GameResult r = qrt::test::runGame(b.build(), 10000);
+  UINT_PTR timer = SetTimer(nullptr, 0, qrt::test::paced(300), steppingTimer);
+  qrt::test::GameResult r = qrt::test::runGame(b.build(), qrt::test::paced(10000));
   KillTimer(nullptr, timer);
   if (g_stepping.other.joinable()) {
     PostThreadMessageW(g_stepping.otherThread, WM_QUIT, 0, 0);

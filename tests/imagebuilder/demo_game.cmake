@@ -9,10 +9,21 @@
 #         -P demo_game.cmake
 cmake_minimum_required(VERSION 3.20)
 
+# A minute for each program on a native machine, stretched by the running
+# bed's pace (tools/winebed/start).
+set(pace 1)
+if(EXISTS "$ENV{QRT_WINEBED}/state")
+  file(STRINGS "$ENV{QRT_WINEBED}/state" line REGEX "^pace=[0-9]+$")
+  if(line)
+    string(REGEX REPLACE "^pace=" "" pace "${line}")
+  endif()
+endif()
+math(EXPR cap "60 * ${pace}")
+
 # Output goes through files: programs that a game starts under Wine inherit
 # its handles, and a pipe would stay open until they end, seconds later.
 function(run expect_ok)
-  execute_process(COMMAND ${EMULATOR} ${ARGN} WORKING_DIRECTORY "${WORK}" TIMEOUT 60
+  execute_process(COMMAND ${EMULATOR} ${ARGN} WORKING_DIRECTORY "${WORK}" TIMEOUT ${cap}
                   RESULT_VARIABLE rc OUTPUT_FILE "${WORK}/out.txt" ERROR_FILE "${WORK}/err.txt")
   file(READ "${WORK}/out.txt" out)
   file(READ "${WORK}/err.txt" err)
@@ -50,7 +61,7 @@ if(NOT last_output MATCHES ": 0 faults, 0 notes; checked")
 endif()
 run(TRUE "${QRTLINK}" dump demo.exe)
 foreach(expected "routine 0: main" "slot [0-9]+ = \"日本語の文字も表示できます\"" "G@SETUP\\(S"
-                 "EXFUNC DLLs: 1\n  \"kernel32.dll\" \\(part of Windows\\)")
+                 "EXFUNC DLLs: 2\n  \"kernel32.dll\" \\(part of Windows\\)[^\n]*\n  \"msvcrt.dll\" \\(part of Windows\\)")
   if(NOT last_output MATCHES "${expected}")
     message(FATAL_ERROR "the demo's dump lacks ${expected}:\n${last_output}")
   endif()

@@ -172,7 +172,7 @@ Outcome runMutant(const std::wstring& exe, int timeoutMs, bool trace) {
   while (run.poll()) {
     if (GetTickCount() - start > static_cast<DWORD>(timeoutMs)) {
       timedOut = true;
-      responding = run.responding(1000);
+      responding = run.responding(test::paced(1000));
       if (!responding) stuck = watch.stuckAt(eip);
       run.kill();
       break;
@@ -274,8 +274,10 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   std::vector<Seed> seeds;
-  for (imagefuzz::Seed& s : imagefuzz::builtSeeds()) seeds.push_back({s.name, std::move(s.file), {}, 4000});
-  seeds.push_back({"demo", readWide(argPath(args[L"--demo"].c_str())), {}, 8000});
+  // Time-outs on a native machine, stretched by the bed's pace.
+  for (imagefuzz::Seed& s : imagefuzz::builtSeeds())
+    seeds.push_back({s.name, std::move(s.file), {}, test::paced(4000)});
+  seeds.push_back({"demo", readWide(argPath(args[L"--demo"].c_str())), {}, test::paced(8000)});
   for (Seed& s : seeds) {
     s.layout = imagefuzz::layoutOf(s.file);
     if (s.file.empty() || s.layout.editable.empty()) {

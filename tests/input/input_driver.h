@@ -25,7 +25,7 @@ void drain();
 void settle();   // the same: what the window was sent is handled
 // Polls `done`, handling messages in between, until it holds (true) or the
 // time-out passes (false).
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 2000);
+bool waitFor(const std::function<bool()>& done, int timeoutMs = paced(2000));
 
 // The main window as the application the user works in.
 void activateMainWindow();

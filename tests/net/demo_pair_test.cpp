@@ -57,13 +57,14 @@ bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 e2e::RunOptions withArguments(const std::string& words) {
   e2e::RunOptions options;
   options.arguments = std::wstring(words.begin(), words.end());
-  options.timeoutMs = 60000;
+  options.timeoutMs = paced(60000);
   return options;
 }
 
 // Nothing tells when a host has started but its listening socket.
 bool listening(e2e::GameRun& game, int port) {
-  for (int tries = 0; tries < 1500 && game.poll(); ++tries) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < static_cast<DWORD>(paced(30000)) && game.poll()) {
     if (Peer::connectTo(port).valid()) return true;
     game.pause(20);
   }
@@ -99,7 +100,7 @@ TEST(DemoPair, HostAndJoinerSeeEachOtherAndALoneJoinerGivesUp) {
   ASSERT_TRUE(join.started());
 
   const DWORD start = GetTickCount();
-  for (bool running = true; running && GetTickCount() - start < 60000;) {
+  for (bool running = true; running && GetTickCount() - start < static_cast<DWORD>(paced(60000));) {
     running = lone.poll();
     running = host.poll() || running;
     running = join.poll() || running;

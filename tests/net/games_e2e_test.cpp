@@ -53,12 +53,13 @@ TEST(Games, AGameExecutableHostsAndAGameInThisProcessJoins) {
   // inactive game is not stepped.
   Game guest(s);
   e2e::RunOptions options;
-  options.timeoutMs = 60000;
+  options.timeoutMs = paced(60000);
   e2e::GameRun host(exe, options);
   ASSERT_TRUE(host.started());
   // Nothing tells when the host has started but its listening socket.
   bool listening = false;
-  for (int tries = 0; tries < 1500 && !listening && host.poll(); ++tries) {
+  for (const DWORD start = GetTickCount();
+       !listening && GetTickCount() - start < static_cast<DWORD>(paced(30000)) && host.poll();) {
     listening = Peer::connectTo(port).valid();
     if (!listening) Sleep(20);
   }

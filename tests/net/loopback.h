@@ -1,7 +1,7 @@
 // Raw peers on 127.0.0.1 (never another address) for the network tests
 // and benchmark, and a small HTTP server on a thread of its own. A game
 // runs in the test's thread, so every wait steps it (`pump`) between tries;
-// every wait gives up after ten seconds.
+// every wait gives up after ten seconds (stretched by the bed's pace).
 #pragma once
 #include <atomic>
 #include <functional>

@@ -33,7 +33,7 @@ BOOL CALLBACK visitWindow(HWND hwnd, LPARAM p) {
 bool waitForGameWindow(DWORD pid, const std::function<bool(HWND)>& ok) {
   WindowSearch search{pid, &ok, false};
   const DWORD start = GetTickCount();
-  while (GetTickCount() - start < 10000) {
+  while (GetTickCount() - start < static_cast<DWORD>(paced(10000))) {
     EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&search));
     if (search.found) return true;
     Sleep(10);
@@ -78,7 +78,7 @@ TEST(Runtime, AProgramThatEndsClosesItsWindowWithExitCodeZero) {
   ScratchFolder dir("normal_end");
   // 200 yields: the program only gets there if its window became the
   // active one, since an inactive program is not stepped.
-  GameResult r = qrt::test::runGame(makeGame(dir, L"game.exe", waitingProgram(200)), 20000);
+  GameResult r = qrt::test::runGame(makeGame(dir, L"game.exe", waitingProgram(200)), qrt::test::paced(20000));
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0u);
@@ -88,7 +88,7 @@ TEST(Runtime, AProgramThatEndsClosesItsWindowWithExitCodeZero) {
 TEST(Runtime, TheRuntimeAloneCarriesNoImageAndEndsSilently) {
   ScratchFolder dir("no_image");
   std::wstring exe = dir.copyIn(qrt::e2e::hostFile(QRT_RUNTIME_EXE), L"bare.exe");
-  GameResult r = qrt::test::runGame(exe, 20000);
+  GameResult r = qrt::test::runGame(exe, qrt::test::paced(20000));
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0u);
@@ -99,7 +99,7 @@ TEST(Runtime, ABadImageShowsTheInternalErrorBox) {
   ScratchFolder dir("bad_image");
   ImageBuilder b;
   b.main().op(5);
-  GameResult r = qrt::test::runGame(makeGame(dir, L"bad.exe", b.build()), 20000);
+  GameResult r = qrt::test::runGame(makeGame(dir, L"bad.exe", b.build()), qrt::test::paced(20000));
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0u);
@@ -115,13 +115,13 @@ TEST(Runtime, SingleInstanceFlagAllowsOneCopyPerPath) {
   std::wstring elsewhere = makeGame(dir, L"two.exe", image);
 
   qrt::e2e::RunOptions keepRunning;
-  keepRunning.timeoutMs = 30000;
+  keepRunning.timeoutMs = qrt::test::paced(30000);
   qrt::e2e::GameRun running(first, keepRunning);
   ASSERT_TRUE(running.started());
-  ASSERT_TRUE(running.waitForWindow(15000));
+  ASSERT_TRUE(running.waitForWindow(qrt::test::paced(15000)));
 
   // A second start of the same path ends at once, silently.
-  GameResult second = qrt::test::runGame(first, 15000);
+  GameResult second = qrt::test::runGame(first, qrt::test::paced(15000));
   ASSERT_TRUE(second.started) << second.error;
   EXPECT_FALSE(second.timedOut);
   EXPECT_EQ(second.exitCode, 0u);
@@ -130,7 +130,7 @@ TEST(Runtime, SingleInstanceFlagAllowsOneCopyPerPath) {
   // The same program under another path is not affected.
   qrt::e2e::GameRun other(elsewhere, keepRunning);
   ASSERT_TRUE(other.started());
-  EXPECT_TRUE(other.waitForWindow(15000));
+  EXPECT_TRUE(other.waitForWindow(qrt::test::paced(15000)));
   other.kill();
 
   // And the first copy is still running.
@@ -169,7 +169,7 @@ TEST(Runtime, WithoutD3dxTheGameSaysWhatToInstall) {
   const wchar_t disabled[] = L"disabled";
   RegSetValueExW(overrides, L"d3dx9_43", 0, REG_SZ, reinterpret_cast<const BYTE*>(disabled), sizeof disabled);
   RegCloseKey(overrides);
-  GameResult r = qrt::test::runGame(game, 20000);
+  GameResult r = qrt::test::runGame(game, qrt::test::paced(20000));
   RegDeleteKeyW(HKEY_CURRENT_USER, key);
   ASSERT_TRUE(r.started) << r.error;
   EXPECT_FALSE(r.timedOut);
@@ -219,9 +219,9 @@ TEST(Runtime, TheWindowGrowsWithTheScreensDotsPerInch) {
   const ScreenDpi screen(192);
   ASSERT_NE(screen.desktop, nullptr);
   qrt::e2e::RunOptions options;
-  options.timeoutMs = 20000;
+  options.timeoutMs = qrt::test::paced(20000);
   qrt::e2e::GameRun run(game, options);
-  ASSERT_TRUE(run.waitForWindow(15000));
+  ASSERT_TRUE(run.waitForWindow(qrt::test::paced(15000)));
   RECT client{};
   const DWORD pid = run.processId();
   const bool found = qrt::test::waitForGameWindow(pid, [&](HWND hwnd) {
@@ -237,11 +237,11 @@ TEST(Runtime, FlagBytesOtherThan0x80AllowSeveralCopies) {
   ScratchFolder dir("several_copies");
   std::wstring game = makeGame(dir, L"game.exe", waitingProgram(0, false));
   qrt::e2e::RunOptions keepRunning;
-  keepRunning.timeoutMs = 30000;
+  keepRunning.timeoutMs = qrt::test::paced(30000);
   qrt::e2e::GameRun a(game, keepRunning);
-  ASSERT_TRUE(a.waitForWindow(15000));
+  ASSERT_TRUE(a.waitForWindow(qrt::test::paced(15000)));
   qrt::e2e::GameRun b(game, keepRunning);
-  EXPECT_TRUE(b.waitForWindow(15000));
+  EXPECT_TRUE(b.waitForWindow(qrt::test::paced(15000)));
   EXPECT_TRUE(a.poll());
   EXPECT_TRUE(b.poll());
 }

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+
+#include "tests/support/pace.h"
 
 namespace {
 
@@ -30,14 +33,17 @@ LRESULT CALLBACK probeProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   return DefWindowProcW(window, message, w, l);
 }
 
-void pumpFor(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
+// Handles this thread's messages until `done` holds or two seconds (on a
+// native machine) pass.
+void pumpUntil(const std::function<bool()>& done) {
+  const DWORD end = GetTickCount() + static_cast<DWORD>(qrt::test::paced(2000));
   MSG msg;
   while (static_cast<LONG>(GetTickCount() - end) < 0) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
+    if (done()) return;
     Sleep(1);
   }
 }
@@ -61,14 +67,14 @@ TEST(WineBed, NewWindowBecomesTheActiveApplication) {
   ASSERT_NE(window, nullptr);
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
-  pumpFor(100);
+  pumpUntil([&] { return activateAppSeen == 1 && GetForegroundWindow() == window && GetFocus() == window; });
   EXPECT_EQ(activateAppSeen, 1);
   EXPECT_EQ(GetActiveWindow(), window);
   EXPECT_EQ(GetForegroundWindow(), window);
   EXPECT_EQ(GetFocus(), window);
 
   // Unmanaged windows close at once; a managed window without a window
-  // manager waits about two seconds here.
+  // manager waits about two seconds here (Wine's own wait: no pace).
   const DWORD before = GetTickCount();
   DestroyWindow(window);
   EXPECT_LT(GetTickCount() - before, 500u);
@@ -79,7 +85,7 @@ TEST(WineBed, PopupWindowBecomesTheActiveApplicationToo) {
   activateAppSeen = -1;
   HWND window = makeWindow(L"QrtBedPopup", WS_POPUP | WS_VISIBLE);
   ASSERT_NE(window, nullptr);
-  pumpFor(100);
+  pumpUntil([&] { return activateAppSeen == 1 && GetForegroundWindow() == window; });
   EXPECT_EQ(activateAppSeen, 1);
   EXPECT_EQ(GetForegroundWindow(), window);
   DestroyWindow(window);
@@ -190,7 +196,7 @@ TEST(WineBed, DirectSoundPlaysToTheNullDevice) {
   ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
   DWORD status = DSBSTATUS_PLAYING;
   const DWORD start = GetTickCount();
-  while ((status & DSBSTATUS_PLAYING) && GetTickCount() - start < 3000) {
+  while ((status & DSBSTATUS_PLAYING) && GetTickCount() - start < static_cast<DWORD>(qrt::test::paced(3000))) {
     Sleep(10);
     buffer->GetStatus(&status);
   }

@@ -52,7 +52,7 @@ ENDLOOP
   pressKey(VK_DOWN);
   ASSERT_TRUE(game.step());
   EXPECT_TRUE(playing(blip));
-  ASSERT_TRUE(waitFor([&] { return !playing(blip); }, 10000));
+  ASSERT_TRUE(waitFor([&] { return !playing(blip); }, paced(10000)));
   ASSERT_TRUE(game.step());   // still held: no new press
   EXPECT_FALSE(playing(blip));
   releaseKey(VK_DOWN);

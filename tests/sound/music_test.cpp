@@ -88,11 +88,11 @@ TEST(MusicPlayback, PlaysToTheEndAndAgain) {
   Music* music = musicOf(game.slot(m));
   ASSERT_NE(music, nullptr);
   const LONGLONG length = musicLength(music);
-  ASSERT_TRUE(waitFor([&] { return musicPosition(music) >= length; }, 10000));
+  ASSERT_TRUE(waitFor([&] { return musicPosition(music) >= length; }, paced(10000)));
 
   ASSERT_TRUE(game.step());
   EXPECT_EQ(game.integer(leftAtEnd), 0);
-  ASSERT_TRUE(waitFor([&] { return musicPosition(music) > 0 && musicPosition(music) < length; }, 10000))
+  ASSERT_TRUE(waitFor([&] { return musicPosition(music) > 0 && musicPosition(music) < length; }, paced(10000)))
       << musicPosition(music) << " of " << length;
 
   ASSERT_TRUE(game.step());
@@ -104,7 +104,7 @@ TEST(MusicPlayback, PlaysToTheEndAndAgain) {
 
   ASSERT_TRUE(game.step());
   EXPECT_GE(musicPosition(music), paused);
-  ASSERT_TRUE(waitFor([&] { return musicPosition(music) >= length; }, 10000));
+  ASSERT_TRUE(waitFor([&] { return musicPosition(music) >= length; }, paced(10000)));
 
   game.runToEnd();
   EXPECT_EQ(game.integer(leftAfterStop), 50);

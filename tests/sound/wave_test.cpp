@@ -159,7 +159,7 @@ TEST(WavePlayback, PlayPauseStopAndRewind) {
   DWORD status = 0;
   b->GetStatus(&status);
   EXPECT_EQ(status & (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING), DSBSTATUS_PLAYING | DSBSTATUS_LOOPING);
-  ASSERT_TRUE(waitFor([&] { return playCursor(b) > quarter; }, 10000));
+  ASSERT_TRUE(waitFor([&] { return playCursor(b) > quarter; }, paced(10000)));
 
   ASSERT_TRUE(game.step());
   EXPECT_FALSE(playing(b));
@@ -176,7 +176,7 @@ TEST(WavePlayback, PlayPauseStopAndRewind) {
   ASSERT_TRUE(game.step());
   EXPECT_TRUE(playing(b));
   EXPECT_LT(playCursor(b), paused);
-  ASSERT_TRUE(waitFor([&] { return playCursor(b) > quarter; }, 10000));
+  ASSERT_TRUE(waitFor([&] { return playCursor(b) > quarter; }, paced(10000)));
 
   ASSERT_TRUE(game.step());
   EXPECT_TRUE(playing(b));
@@ -186,7 +186,7 @@ TEST(WavePlayback, PlayPauseStopAndRewind) {
   EXPECT_FALSE(playing(b));
   EXPECT_EQ(playCursor(b), 0u);
   EXPECT_TRUE(playing(shotBuffer));
-  ASSERT_TRUE(waitFor([&] { return !playing(shotBuffer); }, 10000));
+  ASSERT_TRUE(waitFor([&] { return !playing(shotBuffer); }, paced(10000)));
 
   ASSERT_TRUE(game.step());
   EXPECT_TRUE(playing(shotBuffer));

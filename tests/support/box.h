@@ -12,6 +12,7 @@ struct Box {
   std::string title;   // cp932
   std::string text;    // cp932, byte for byte as composed
   int button = 0;      // the button pressed (executables only)
+  int closedAfterMs = -1;  // from the answer until the box was gone (executables only)
 };
 
 // The catalogue code at the start of a box text, or 0.

@@ -17,6 +17,7 @@
 
 #include "engine/engine.h"
 #include "tests/support/box.h"
+#include "tests/support/pace.h"
 
 namespace qrt::test {
 
@@ -53,7 +54,7 @@ class Program {
 // its window closes (or the timeout passes, which closes it).
 // `onBox`, when given, is called for every box after it is recorded, inside
 // the step that raised it, as a box's own message loop would run.
-GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs = 10000, void (*onBox)() = nullptr);
+GameResult runGame(const std::vector<uint8_t>& file, int timeoutMs = paced(10000), void (*onBox)() = nullptr);
 
 // Installs the box recorder (done by Program and runGame; tests that raise
 // errors directly call it too).

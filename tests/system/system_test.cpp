@@ -67,7 +67,7 @@ TEST(System, WindowStateAndCommandsThatMustReturn) {
   activateMainWindow();
   const DWORD start = GetTickCount();
   game.runToEnd();
-  EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_LT(GetTickCount() - start, static_cast<DWORD>(paced(5000)));
   EXPECT_EQ(game.slot(done), 1u);
   wchar_t shown[32] = {};
   GetWindowTextW(g_host.window, shown, 32);
@@ -119,7 +119,7 @@ TEST(System, ParameterErrorsNameTheCommand) {
 class OtherApplication {
  public:
   OtherApplication() : thread_([this] { run(); }) {
-    waitFor([] { return g_host.rt.active == 0; }, 10000);
+    waitFor([] { return g_host.rt.active == 0; }, paced(10000));
   }
   ~OtherApplication() {
     while (!threadId_) Sleep(1);

@@ -203,6 +203,7 @@ double plainRay(int rays) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qrt::bench::warnWhenEmulated();
   const int renders = argc > 1 ? std::atoi(argv[1]) : 200;
   const int rays = argc > 2 ? std::atoi(argv[2]) : 1000;
   const EngineFigures e = engine(renders, rays);

@@ -75,6 +75,7 @@ double plainRate(uint32_t n, F work) {
 }  // namespace
 
 int main() {
+  qrt::bench::warnWhenEmulated();
   const uint32_t n = 20000000;
   auto none = [](ImageBuilder&, Routine&) {};
 

@@ -146,6 +146,7 @@ void print(const char* what, const Range& rate, const Range* ratio = nullptr) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qrt::bench::warnWhenEmulated();
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);

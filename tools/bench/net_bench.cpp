@@ -195,6 +195,7 @@ void download() {
 }  // namespace
 
 int main() {
+  qrt::bench::warnWhenEmulated();
   roundTrips();
   bigMessages();
   download();

@@ -109,6 +109,7 @@ double plainFps(int boxes, int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qrt::bench::warnWhenEmulated();
   const int frames = argc > 1 ? std::atoi(argv[1]) : 200;
   std::printf("box frames lit by two lights, 640x480 window, %d frames\n", frames);
   std::printf("%8s %14s %14s %8s\n", "boxes", "G3@RENDER fps", "plain fps", "ratio");

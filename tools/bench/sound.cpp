@@ -152,6 +152,7 @@ void print(const char* what, const std::vector<double>& engine, const std::vecto
 }  // namespace
 
 int main(int argc, char** argv) {
+  qrt::bench::warnWhenEmulated();
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
   const qrt::media::PcmFormat cd{.channels = 2, .bits = 16, .rate = 44100};
   const std::string wave = writeTemp("qrt_bench_10mb.wav", qrt::media::waveFile(cd, qrt::media::tone(cd, 10u << 18, 440)));

@@ -204,6 +204,7 @@ double timeBatched(int copies, int frames, bool blended) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  qrt::bench::warnWhenEmulated();
   const int copies = argc > 1 ? std::atoi(argv[1]) : 1000;
   const int frames = argc > 2 ? std::atoi(argv[2]) : 60;
   const double total = static_cast<double>(copies) * frames;

@@ -18,8 +18,9 @@ ninja -C "$build" -j2 qrtrun boxwatch
 export QRT_WINEBED=$build/winebed
 "$repo/tools/winebed/start" "$QRT_WINEBED"
 source "$repo/tools/winebed/bed.sh"
-if winebed_emulated "$QRT_WINEBED"; then
-  echo "bench: WARNING: this machine runs 32-bit programs under emulation; these figures are not comparable with native ones" >&2
+winebed_load "$QRT_WINEBED"
+if [[ $i386 != native ]]; then
+  echo "bench: WARNING: Wine runs under an emulator on this machine: these figures are not comparable with native ones" >&2
 fi
 
 work=$QRT_WINEBED/prefix/drive_c/bench-language
