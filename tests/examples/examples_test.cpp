@@ -1,7 +1,7 @@
 // The examples are games a newcomer copies from: each must compile, pass
 // the runtime's image checks, and, started with the word "shot", play by
 // itself, save shot.png and end without a box. A game whose folder holds
-// `players` runs one copy per line of that file, all at once, each with
+// `players` runs one copy per line of that file, side by side, each with
 // the line's words before "shot" (a host and a joiner, say).
 #include <gtest/gtest.h>
 
@@ -55,6 +55,19 @@ std::string readFile(const fs::path& p) {
   return s.str();
 }
 
+// A game whose window is not the active one does not run, not even its
+// first statement, until it asks to go on in the background (S@BACKGROUND),
+// and the window of the copy started next takes the activation. So each
+// copy but the last is given until its window answers messages, by which
+// time its message loop has run its first step.
+bool runningItsLoop(e2e::GameRun& game) {
+  if (!game.waitForWindow(60000)) return false;
+  const DWORD start = GetTickCount();
+  while (!game.responding(1000))
+    if (!game.poll() || GetTickCount() - start > 60000) return false;
+  return true;
+}
+
 class Example : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Example, PlaysByItselfAndLeavesItsScreenshot) {
@@ -90,6 +103,7 @@ TEST_P(Example, PlaysByItselfAndLeavesItsScreenshot) {
     options.timeoutMs = 120000;
     runs.push_back(std::make_unique<e2e::GameRun>(exe.wstring(), options));
     ASSERT_TRUE(runs.back()->started());
+    if (k + 1 < players.size()) ASSERT_TRUE(runningItsLoop(*runs.back())) << players[k] << " never ran";
   }
   for (size_t k = 0; k < runs.size(); ++k) {
     test::GameResult r = runs[k]->finish();
