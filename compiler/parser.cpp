@@ -110,8 +110,18 @@ class Parser {
   }
 
   static std::string describe(const Token& t) {
-    if (t.is(Tok::Name)) return "'" + t.text + "'";
-    return tokenText(t.kind);
+    std::string d = t.is(Tok::Name) ? "'" + t.text + "'" : tokenText(t.kind);
+    if (!t.define.empty()) d += " (which #DEFINE " + t.define + " put here)";
+    return d;
+  }
+
+  // Where a name was wanted: what stood there instead, #DEFINE included.
+  std::string insteadOfName(const char* wanted) const {
+    if (atEnd()) return wanted;
+    const Token& t = cur();
+    if (!t.define.empty()) return std::string(wanted) + ", not " + describe(t);
+    if (t.is(Tok::Name) && isKeyword(t.key)) return t.text + " is a word of the language, not a name";
+    return wanted;
   }
 
   // --- blocks ---
@@ -349,9 +359,7 @@ class Parser {
     for (;;) {
       DeclItem item;
       if (!curIs(Tok::Name) || isKeyword(cur().key) || cur().key.find('@') != std::string::npos) {
-        d_.error(atEnd() ? pos : cur().pos, kSyntaxError,
-                 curIs(Tok::Name) && isKeyword(cur().key) ? cur().text + " is a word of the language, not a name"
-                                                          : "expected the name of a variable");
+        d_.error(atEnd() ? pos : cur().pos, kSyntaxError, insteadOfName("expected the name of a variable"));
         p_ = limit_;
         return nullptr;
       }
@@ -422,7 +430,7 @@ class Parser {
     };
     if (!typeName(s->typeName) || s->typeName.base == Base::Struct)
       return bad("write ARRAY INT, REAL or STR name[] = {values}");
-    if (!curIs(Tok::Name) || isKeyword(cur().key)) return bad("expected the array's name");
+    if (!curIs(Tok::Name) || isKeyword(cur().key)) return bad(insteadOfName("expected the array's name"));
     DeclItem item;
     const Token& n = take();
     item.name = n.text;
@@ -581,7 +589,7 @@ class Parser {
       return false;
     }
     if (!curIs(Tok::Name) || isKeyword(cur().key)) {
-      d_.error(cur().pos, kSyntaxError, "FOR is followed by the counter's name");
+      d_.error(cur().pos, kSyntaxError, insteadOfName("FOR is followed by the counter's name"));
       return false;
     }
     s.lhs = primary();
@@ -766,7 +774,7 @@ class Parser {
       if (!peek().is(Tok::LParen)) typeName(fn.resultName);
     }
     if (!curIs(Tok::Name) || isKeyword(cur().key) || cur().key.find('@') != std::string::npos) {
-      d_.error(atEnd() ? at : cur().pos, kBadFunc, std::string(ex ? "EXFUNC" : "FUNC") + " needs the function's name");
+      d_.error(atEnd() ? at : cur().pos, kBadFunc, insteadOfName(ex ? "EXFUNC needs the function's name" : "FUNC needs the function's name"));
       return false;
     }
     const Token& n = take();
@@ -798,9 +806,7 @@ class Parser {
         pd.key = pn.key;
         pd.pos = pn.pos;
       } else if (!ex) {
-        d_.error(atEnd() ? pd.pos : cur().pos, kParamNotVariable,
-                 curIs(Tok::Name) && isKeyword(cur().key) ? cur().text + " is a word of the language, not a name"
-                                                          : "a parameter needs a name after its type");
+        d_.error(atEnd() ? pd.pos : cur().pos, kParamNotVariable, insteadOfName("a parameter needs a name after its type"));
         return false;
       }
       if (curIs(Tok::LBracket)) {
@@ -864,7 +870,7 @@ class Parser {
     info.pos = s.pos;
     if (inFunc_) d_.error(s.pos, kSyntaxError, "a STRUCT stands at the top level, outside every FUNC");
     if (!curIs(Tok::Name) || isKeyword(cur().key) || cur().key.find('@') != std::string::npos) {
-      d_.error(atEnd() ? s.pos : cur().pos, kSyntaxError, "STRUCT needs the structure's name");
+      d_.error(atEnd() ? s.pos : cur().pos, kSyntaxError, insteadOfName("STRUCT needs the structure's name"));
       p_ = limit_;
     } else {
       const Token& n = take();

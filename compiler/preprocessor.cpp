@@ -205,8 +205,8 @@ class Preprocessor {
   }
 
   // A token, or what a defined name stands for, each token placed where the
-  // name was used.
-  void emit(const Token& token, Pos at, int depth) {
+  // name was used and marked with the definition's name.
+  void emit(const Token& token, Pos at, int depth, const std::string* define = nullptr) {
     if (token.kind == Tok::Name && !defines_.empty()) {
       auto it = defines_.find(token.key);
       if (it != defines_.end() && !expanding_.count(token.key)) {
@@ -215,7 +215,7 @@ class Preprocessor {
           return;
         }
         expanding_.insert(token.key);
-        for (const Token& b : it->second) emit(b, at, depth + 1);
+        for (const Token& b : it->second) emit(b, at, depth + 1, define ? define : &it->first);
         expanding_.erase(token.key);
         return;
       }
@@ -227,6 +227,7 @@ class Preprocessor {
     }
     out_.push_back(token);
     out_.back().pos = at;
+    if (define) out_.back().define = *define;
   }
 
   static constexpr size_t kMaxTokens = 16u << 20;

@@ -27,6 +27,7 @@ struct Token {
   std::string key;    // Name: upper case, for lookups
   int32_t number = 0; // Int
   float real = 0;     // Real
+  std::string define; // the #DEFINE whose tokens put this one here, if any
 
   bool is(Tok k) const { return kind == k; }
   bool isName(const char* upper) const { return kind == Tok::Name && key == upper; }

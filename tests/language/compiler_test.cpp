@@ -24,6 +24,13 @@ TEST(Compiler, PrintsEachErrorAsFileLineColumnCatalogueTextAndExplanation) {
             "game.qrs:3:22: QV0371 EXFUNC文のDLL名の指定が誤っています (write IN \"file.dll\" after the parameters)\n");
 }
 
+TEST(Compiler, SaysWhenADefinitionTookANamesPlace) {
+  // #DEFINE names match in any case: `port` here is PORT's number.
+  qrtc::CompileResult r = compileText("#DEFINE PORT 40480\nINT port = 1\n");
+  ASSERT_EQ(r.diagnostics.size(), 1u);
+  EXPECT_EQ(r.diagnostics[0].explanation, "expected the name of a variable, not a number (which #DEFINE PORT put here)");
+}
+
 TEST(Compiler, ListsAtMostFiftyErrorsAndWritesNothing) {
   std::string text;
   for (int i = 0; i < 80; ++i) text += "x" + std::to_string(i) + " = 1\n";
