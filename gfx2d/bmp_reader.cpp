@@ -16,10 +16,12 @@ namespace {
 enum Coding : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
 
 constexpr size_t kFileHeader = 14;
-// What a run-length file may claim beyond what its bytes could draw: one
-// code byte covers at most 255 pixels, a delta more, so the claim is
-// capped rather than trusted (16 MB of pixels come free).
-constexpr uint64_t kFreeRlePixels = uint64_t{1} << 22;
+// A run-length file of a few bytes can claim the largest picture there is
+// (a delta or an early end of the bitmap skips any number of pixels), so
+// the claim is held to what its bytes could plausibly draw: a 512 x 512
+// picture (1 MB) whatever the bytes, beyond that 256 pixels for each byte
+// of codes (twice what runs of 255 pixels in two bytes draw).
+constexpr uint64_t kFreeRlePixels = uint64_t{1} << 18;
 constexpr uint64_t kRlePixelsPerByte = 256;
 
 uint32_t le16(const uint8_t* p) { return p[0] | p[1] << 8; }
