@@ -152,13 +152,12 @@ bool readRows(const uint8_t* d, size_t size, const Layout& l, ArgbImage& out) {
         to[x] = l.palette[row[bit / 8] >> (8 - l.bits - bit % 8) & indexMask];
         continue;
       }
-      uint32_t v;
       const uint8_t* p = row + x * (l.bits / 8);
       if (l.bits == 24) {
         to[x] = 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
         continue;
       }
-      v = l.bits == 16 ? le16(p) : le32(p);
+      const uint32_t v = l.bits == 16 ? le16(p) : le32(p);
       to[x] = l.fields[3].read(v, 255) << 24 | l.fields[0].read(v, 0) << 16 | l.fields[1].read(v, 0) << 8 |
               l.fields[2].read(v, 0);
     }
@@ -170,7 +169,7 @@ bool readRows(const uint8_t* d, size_t size, const Layout& l, ArgbImage& out) {
 // bitmap. Pixels beyond a row's end are dropped, not wrapped; a stream cut
 // off ends the picture where it stops.
 bool readRuns(const uint8_t* d, size_t size, const Layout& l, ArgbImage& out) {
-  const size_t end = size;
+  const size_t end = size;   // the codes run to the file's end, whatever the header says
   size_t p = l.dataAt;
   if (end - p < 2) return false;
   const uint64_t pixels = static_cast<uint64_t>(l.width * l.height);
