@@ -36,9 +36,9 @@ struct Form {
   }
   uint32_t indexAt(int x, int y) const {
     const int range = indexRange ? indexRange : static_cast<int>(colours.size());
-    // Stored bottom-up: a line end after the last row, a delta along row 3,
-    // a delta down from row 2's end into row 1, the end of the bitmap
-    // before row 0.
+    // Stored bottom-up: a line end after row 4 (stored first), a delta
+    // along row 3, a delta down from row 2's end into row 1, the end of the
+    // bitmap before row 0.
     if (holes && (y == 0 || (y == 1 && x < 5) || (y == 2 && x >= 5) || (y == 3 && x >= 2 && x < 4))) {
       return kBmpHole;
     }
