@@ -143,15 +143,6 @@ struct Reader {
   }
 };
 
-constexpr int64_t kMaxSide = 16384;
-// A compressed file can claim far more pixels than it holds: 256 MB of
-// decoded pixels at the most.
-constexpr int64_t kMaxPixels = int64_t{1} << 26;
-
-bool sizeOk(int64_t w, int64_t h) {
-  return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
-}
-
 void start(ArgbImage& out, int64_t w, int64_t h, int32_t depth) {
   out.width = static_cast<int32_t>(w);
   out.height = static_cast<int32_t>(h);
@@ -163,7 +154,7 @@ bool decodePnm(Reader r, ArgbImage& out) {
   const bool grey = r.data[1] == '5';
   r.pos = 2;
   int64_t w, h, maxval;
-  if (!r.number(w) || !r.number(h) || !r.number(maxval) || !sizeOk(w, h) || maxval < 1 || maxval > 65535) {
+  if (!r.number(w) || !r.number(h) || !r.number(maxval) || !imageSizeOk(w, h) || maxval < 1 || maxval > 65535) {
     return false;
   }
   ++r.pos;   // the single whitespace after the header
@@ -189,7 +180,7 @@ bool decodePfm(Reader r, ArgbImage& out) {
   r.pos = 2;
   int64_t w, h;
   std::string scaleText;
-  if (!r.number(w) || !r.number(h) || !r.token(scaleText) || !sizeOk(w, h)) return false;
+  if (!r.number(w) || !r.number(h) || !r.token(scaleText) || !imageSizeOk(w, h)) return false;
   const double scale = std::strtod(scaleText.c_str(), nullptr);
   if (scale == 0.0) return false;
   ++r.pos;
@@ -261,7 +252,7 @@ bool decodeHdr(Reader r, ArgbImage& out) {
   std::string ny, nx;
   int64_t h, w;
   if (!r.token(ny) || ny != "-Y" || !r.number(h) || !r.token(nx) || nx != "+X" || !r.number(w) ||
-      !sizeOk(w, h)) {
+      !imageSizeOk(w, h)) {
     return false;
   }
   ++r.pos;
@@ -288,7 +279,7 @@ bool decodeTga(Reader r, ArgbImage& out) {
   const uint8_t type = h[2], bits = h[16], descriptor = h[17];
   if (h[1] != 0 || (type != 2 && type != 3)) return false;
   const int64_t w = r.le16(12), ht = r.le16(14);
-  if (!sizeOk(w, ht)) return false;
+  if (!imageSizeOk(w, ht)) return false;
   if (type == 2 && bits != 32 && bits != 24 && bits != 16 && bits != 15) return false;
   if (type == 3 && bits != 8) return false;
   const size_t bpp = (bits + 7u) / 8u;
@@ -327,7 +318,7 @@ bool decodeDds(Reader r, ArgbImage& out) {
   if (!r.has(128) || r.le32(4) != 124 || r.le32(76) != 32) return false;
   const int64_t h = r.le32(12), w = r.le32(16);
   const uint32_t flags = r.le32(80), bits = r.le32(88);
-  if (!(flags & 0x40) || !sizeOk(w, h) || (bits != 32 && bits != 24 && bits != 16)) return false;
+  if (!(flags & 0x40) || !imageSizeOk(w, h) || (bits != 32 && bits != 24 && bits != 16)) return false;
   const uint32_t rm = r.le32(92), gm = r.le32(96), bm = r.le32(100), am = (flags & 1) ? r.le32(104) : 0;
   const size_t bpp = bits / 8;
   r.pos = 128;
@@ -343,6 +334,12 @@ bool decodeDds(Reader r, ArgbImage& out) {
 }
 
 }  // namespace
+
+// A compressed file can claim far more pixels than it holds: the pixel cap
+// bounds what a header alone makes us allocate.
+bool imageSizeOk(int64_t w, int64_t h) {
+  return w > 0 && h > 0 && w <= kMaxImageSide && h <= kMaxImageSide && w * h <= kMaxImagePixels;
+}
 
 bool encodeImage(ImageFileFormat format, const ArgbImage& image, std::vector<uint8_t>& out) {
   out.clear();
@@ -362,6 +359,7 @@ bool encodeImage(ImageFileFormat format, const ArgbImage& image, std::vector<uin
 
 bool decodeImage(const uint8_t* data, size_t size, ArgbImage& out) {
   if (!data || size < 4) return false;
+  if (data[0] == 'B' && data[1] == 'M') return decodeBmp(data, size, out);
   const Reader r{data, size};
   if (data[0] == 'P' && (data[1] == '6' || data[1] == '5') && std::isspace(data[2])) return decodePnm(r, out);
   if (data[0] == 'P' && (data[1] == 'F' || data[1] == 'f') && std::isspace(data[2])) return decodePfm(r, out);

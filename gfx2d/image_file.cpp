@@ -31,9 +31,9 @@ UINT nextPowerOfTwo(UINT v) {
   return p;
 }
 
-// Our own decoding for the formats the image library cannot read: the
-// pixels go into a system-memory texture, colour-keyed as the library
-// would, and from there into the default-pool render target.
+// Our own decoding, for bitmaps and the formats the image library cannot
+// read: the pixels go into a system-memory texture, colour-keyed as the
+// library would, and from there into the default-pool render target.
 HRESULT createTextureOurselves(DisplayState& d, const std::vector<uint8_t>& bytes, uint32_t colourKey,
                                D3DXIMAGE_INFO& info, ComPtr<IDirect3DTexture9>& out) {
   ArgbImage image;
@@ -116,6 +116,13 @@ ImageLoad textureFromBytes(DisplayState& d, std::vector<uint8_t>& bytes, const c
     return ImageLoad::kCipherFailed;
   }
   if (bytes.empty()) return ImageLoad::kNotFound;
+  // Bitmaps are ours first. The platform's library refuses bit-field masks
+  // it does not know and, under Wine, takes 1-bit pictures, palettes
+  // shorter than their depth and run-length codes but shows other pixels
+  // than the file holds; one reader keeps a game's bitmaps the same on
+  // every machine. It has the bitmaps we cannot read (JPEG or PNG inside).
+  const bool bitmap = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+  if (bitmap && SUCCEEDED(createTextureOurselves(d, bytes, colourKey, info, out))) return ImageLoad::kLoaded;
   if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
           d.device.Get(), bytes.data(), static_cast<UINT>(bytes.size()), D3DX_DEFAULT, D3DX_DEFAULT,
           D3DX_DEFAULT, D3DUSAGE_RENDERTARGET, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_FILTER_NONE,
@@ -123,8 +130,8 @@ ImageLoad textureFromBytes(DisplayState& d, std::vector<uint8_t>& bytes, const c
     if (colourKey) blackenKeyedTexels(d, out.Get(), colourKey);
     return ImageLoad::kLoaded;
   }
-  return SUCCEEDED(createTextureOurselves(d, bytes, colourKey, info, out)) ? ImageLoad::kLoaded
-                                                                           : ImageLoad::kNotFound;
+  return !bitmap && SUCCEEDED(createTextureOurselves(d, bytes, colourKey, info, out)) ? ImageLoad::kLoaded
+                                                                                      : ImageLoad::kNotFound;
 }
 
 std::string fullPathOf(const char* fileName) {

@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets (corpus/<target>/) from the
 // project's own writers: program images from the image builder, waves and
-// MIDI from the sound-file writer, images from our encoders. Run it again
+// MIDI from the sound-file writer, images from our encoders, bitmaps in
+// each form from the bitmap writer. Run it again
 // when a format grows; the seeds are kept in the tree.
 //
 //   build-fuzz/make_seeds tests/fuzz/corpus
@@ -15,6 +16,7 @@
 #include "gfx2d/image_codecs.h"
 #include "net/wire.h"
 #include "image/image_builder.h"
+#include "tools/media/bmp_files.h"
 #include "tools/media/sound_files.h"
 
 namespace fs = std::filesystem;
@@ -100,6 +102,54 @@ void pictures() {
   put("fuzz_image_codecs", "grey.pgm", Bytes(grey, grey + sizeof grey - 1));
 }
 
+// One bitmap of each form the reader takes: 5 by 3, so that rows are
+// padded, with holes for the run-length codes' deltas and line ends.
+void bitmaps() {
+  using qrt::media::BmpCoding;
+  using qrt::media::BmpForm;
+  const std::vector<uint32_t> colours = {0xFF000000, 0x80FF0000, 0xFF00FF00, 0x000000FF, 0xFFFFFFFF,
+                                         0x40123456, 0xC0FEDCBA, 0xFF808080};
+  const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x808080};
+  const uint32_t hole = qrt::media::kBmpHole;
+  const std::vector<uint32_t> indices = {1, 1, 1, 1, 2, hole, hole, 3, 4, 5, 0, 6, 7, hole, hole};
+  const struct {
+    const char* name;
+    BmpForm form;
+  } forms[] = {
+      {"core24.bmp", {.headerSize = 12, .bits = 24}},
+      {"core8.bmp", {.headerSize = 12, .bits = 8, .palette = palette}},
+      {"pal1.bmp", {.bits = 1, .palette = {0xFF8000, 0x0080FF}}},
+      {"pal2.bmp", {.bits = 2, .palette = {0x000000, 0xFF0000, 0x00FF00}}},
+      {"pal4short.bmp", {.headerSize = 52, .bits = 4, .palette = palette}},
+      {"pal8.bmp", {.headerSize = 124, .bits = 8, .palette = palette}},
+      {"rle8.bmp", {.bits = 8, .coding = BmpCoding::Rle8, .palette = palette}},
+      {"rle4.bmp", {.headerSize = 108, .bits = 4, .coding = BmpCoding::Rle4, .palette = palette}},
+      {"rgb16.bmp", {.bits = 16}},
+      {"fields565.bmp", {.bits = 16, .coding = BmpCoding::BitFields, .masks = {0xF800, 0x07E0, 0x001F, 0}}},
+      {"fields4444.bmp", {.headerSize = 56, .bits = 16, .coding = BmpCoding::BitFields,
+                          .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}}},
+      {"rgb24topdown.bmp", {.bits = 24, .topDown = true}},
+      {"rgb32.bmp", {.bits = 32}},
+      {"fields32odd.bmp", {.bits = 32, .coding = BmpCoding::BitFields,
+                           .masks = {0x00000FF0, 0x00FF0000, 0xFF000000, 0}}},
+      {"v4_2101010.bmp", {.headerSize = 108, .bits = 32, .coding = BmpCoding::BitFields,
+                          .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}}},
+      {"v5argb.bmp", {.headerSize = 124, .bits = 32, .coding = BmpCoding::BitFields,
+                      .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, .topDown = true}},
+      {"alphafields.bmp", {.bits = 32, .coding = BmpCoding::AlphaBitFields,
+                           .masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}}},
+  };
+  for (const auto& f : forms) {
+    std::vector<uint32_t> pixels;
+    const bool runs = f.form.coding == BmpCoding::Rle8 || f.form.coding == BmpCoding::Rle4;
+    for (uint32_t i : indices) {
+      if (i == hole) pixels.push_back(runs ? hole : 0);
+      else pixels.push_back(f.form.bits <= 8 ? i % (1u << f.form.bits) : colours[i]);
+    }
+    put("fuzz_image_codecs", f.name, qrt::media::bmpFile(f.form, 5, 3, pixels));
+  }
+}
+
 void animations() {
   const char* sets = R"(xof 0302txt 0032
 AnimTicksPerSecond { 10; }
@@ -148,6 +198,7 @@ int main(int argc, char** argv) {
   images();
   waves();
   pictures();
+  bitmaps();
   animations();
   messages();
   return 0;
