@@ -310,8 +310,9 @@ bool decodeTga(Reader r, ArgbImage& out) {
 int maskShift(uint32_t mask) { return mask ? __builtin_ctz(mask) : 0; }
 uint32_t maskValue(uint32_t v, uint32_t mask) {
   if (!mask) return 255;
-  const uint32_t max = mask >> maskShift(mask);
-  return ((v & mask) >> maskShift(mask)) * 255 / max;
+  // 64 bits: a component wider than 24 bits times 255 does not fit in 32.
+  const uint64_t max = mask >> maskShift(mask);
+  return static_cast<uint32_t>(uint64_t{(v & mask) >> maskShift(mask)} * 255 / max);
 }
 
 bool decodeDds(Reader r, ArgbImage& out) {

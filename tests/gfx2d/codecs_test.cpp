@@ -39,6 +39,29 @@ TEST(ImageCodecs, EveryOwnFormatReadsBackItsPixels) {
   EXPECT_FALSE(encodeImage(ImageFileFormat::Png, im, bytes));   // the library's job
 }
 
+TEST(ImageCodecs, ADdsComponentWiderThan24BitsScalesTo255) {
+  // One 32-bit pixel, red in the top 27 bits, green and blue in the low 5:
+  // full red is 255, not what a 32-bit product wraps to.
+  std::vector<uint8_t> dds(132, 0);
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) dds[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put(0, 0x20534444);            // "DDS "
+  put(4, 124);
+  put(12, 1);                    // height
+  put(16, 1);                    // width
+  put(76, 32);
+  put(80, 0x40);                 // RGB
+  put(88, 32);
+  put(92, 0xFFFFFFE0);
+  put(96, 0x0000001C);
+  put(100, 0x00000003);
+  put(128, 0xFFFFFFE0);
+  ArgbImage back;
+  ASSERT_TRUE(decodeImage(dds.data(), dds.size(), back));
+  EXPECT_EQ(back.pixels[0], 0xFFFF0000u);
+}
+
 TEST(ImageCodecs, ShortOrLyingFilesAreRefused) {
   const ArgbImage im = sample();
   for (ImageFileFormat f : {ImageFileFormat::Tga, ImageFileFormat::Dds, ImageFileFormat::Ppm,
