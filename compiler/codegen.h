@@ -12,6 +12,9 @@ namespace qrt::qrtc {
 
 struct GenOptions {
   bool singleInstance = false;  // the image's one-copy flag
+  // Leave the program's tree to the end of the process instead of taking it
+  // apart node by node: for a compiler about to exit.
+  bool keepTree = false;
 };
 
 // The image, header included. The program must have passed the checker

@@ -1,6 +1,7 @@
 #include "compiler/compiler.h"
 
 #include <cctype>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -14,7 +15,8 @@ CompileResult compile(const std::string& mainFile, SourceLoader& loader, const G
   Diagnostics diagnostics;
   try {
     std::vector<Token> tokens = preprocess(mainFile, loader, result.sources, diagnostics);
-    Program program;
+    auto owned = std::make_unique<Program>();
+    Program& program = *owned;
     if (!diagnostics.full()) parseProgram(tokens, program, diagnostics);
     tokens.clear();
     tokens.shrink_to_fit();
@@ -27,6 +29,7 @@ CompileResult compile(const std::string& mainFile, SourceLoader& loader, const G
         result.statics[key] = v->slot;
       }
     }
+    if (options.keepTree) (void)owned.release();
   } catch (const std::bad_alloc&) {
     diagnostics.error({0, 0, 0}, kNoMemory, "the compiler ran out of memory");
   } catch (const std::exception& e) {

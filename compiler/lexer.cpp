@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "compiler/cp932.h"
+#include "compiler/preprocessor.h"
 
 namespace qrt::qrtc {
 
@@ -136,7 +137,9 @@ class Lexer {
       return;
     }
     if (b == ' ' || b == '\t' || b == '\f' || b == '\v') {
-      advance(1);
+      size_t k = i_ + 1;
+      while (k < s_.size() && (s_[k] == ' ' || s_[k] == '\t')) ++k;
+      moveTo(k);
       return;
     }
     if (b == '/' && at(i_ + 1) == '/') {
@@ -366,6 +369,8 @@ class Lexer {
     t.text.assign(s_.substr(i_, k - i_));
     t.key = t.text;
     for (char& c : t.key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    t.keyword = isKeyword(t.key);
+    t.blockWord = t.keyword && isBlockWord(t.key);
     moveTo(k);
   }
 

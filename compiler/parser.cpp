@@ -34,11 +34,6 @@ bool endsBlock(BlockKind k, const std::string& w) {
   return false;
 }
 
-bool isBlockWord(const std::string& w) {
-  static const std::unordered_set<std::string_view> words = {"ELSEIF", "ELSE", "ENDIF", "NEXT", "ENDWHILE", "ENDLOOP", "CASE",
-                                              "DEFAULT", "ENDSWITCH", "WHEN", "OTHER", "ENDSELECT", "ENDFUNC"};
-  return words.count(std::string_view(w)) != 0;
-}
 
 class Parser {
  public:
@@ -61,7 +56,7 @@ class Parser {
         structDefinition();
         continue;
       }
-      if (first.is(Tok::Name) && isBlockWord(first.key)) {
+      if (first.is(Tok::Name) && first.blockWord) {
         strayEnd(first);
         nextLine();
         continue;
@@ -82,14 +77,18 @@ class Parser {
   const Token& cur() const { return t_[p_ < limit_ ? p_ : limit_]; }
   const Token& peek(size_t k = 1) const { return t_[p_ + k < limit_ ? p_ + k : limit_]; }
   bool curIs(Tok k) const { return !atEnd() && t_[p_].is(k); }
-  bool curName(const char* w) const { return !atEnd() && t_[p_].isName(w); }
+  template <size_t N>
+  bool curName(const char (&w)[N]) const {
+    return !atEnd() && t_[p_].isName(w);
+  }
   const Token& take() { return t_[p_ < limit_ ? p_++ : limit_]; }
   bool accept(Tok k) {
     if (!curIs(k)) return false;
     ++p_;
     return true;
   }
-  bool acceptName(const char* w) {
+  template <size_t N>
+  bool acceptName(const char (&w)[N]) {
     if (!curName(w)) return false;
     ++p_;
     return true;
@@ -111,7 +110,7 @@ class Parser {
 
   static std::string describe(const Token& t) {
     std::string d = t.is(Tok::Name) ? "'" + t.text + "'" : tokenText(t.kind);
-    if (!t.define.empty()) d += " (which #DEFINE " + t.define + " put here)";
+    if (t.define) d += " (which #DEFINE " + *t.define + " put here)";
     return d;
   }
 
@@ -119,8 +118,8 @@ class Parser {
   std::string insteadOfName(const char* wanted) const {
     if (atEnd()) return wanted;
     const Token& t = cur();
-    if (!t.define.empty()) return std::string(wanted) + ", not " + describe(t);
-    if (t.is(Tok::Name) && isKeyword(t.key)) return t.text + " is a word of the language, not a name";
+    if (t.define) return std::string(wanted) + ", not " + describe(t);
+    if (t.is(Tok::Name) && t.keyword) return t.text + " is a word of the language, not a name";
     return wanted;
   }
 
@@ -143,7 +142,7 @@ class Parser {
         continue;
       }
       const Token& first = t_[p_];
-      if (first.is(Tok::Name) && isBlockWord(first.key)) {
+      if (first.is(Tok::Name) && first.blockWord) {
         if (closedByOuter(first.key)) return body;
         strayEnd(first);
         nextLine();
@@ -168,7 +167,7 @@ class Parser {
   }
 
   // The current line starts with `w` (ending open block `b`) or not.
-  bool lineStartsWith(const char* w) {
+  bool lineStartsWith(const std::string& w) {
     beginLine();
     return !atEnd() && t_[p_].isName(w);
   }
@@ -236,52 +235,52 @@ class Parser {
     }
     const std::string& w = first.key;
     // name:  (a label alone on its line)
-    if (peek().is(Tok::Colon) && p_ + 2 == limit_ && w.find('@') == std::string::npos && !isKeyword(w)) {
+    if (peek().is(Tok::Colon) && p_ + 2 == limit_ && w.find('@') == std::string::npos && !first.keyword) {
       auto s = make(StmtKind::Label, first.pos);
       s->name = first.text;
       s->key = w;
       p_ += 2;
       return s;
     }
-    if (w == "IF") return ifStatement();
-    if (w == "FOR") return forStatement();
-    if (w == "WHILE") return whileStatement();
-    if (w == "LOOP") return loopStatement();
-    if (w == "SWITCH") return switchStatement();
-    if (w == "SELECT") return selectStatement();
-    if (w == "BREAK" || w == "CONTINUE") return breakStatement();
-    if (w == "GOTO") return gotoStatement();
-    if (w == "END") {
+    if (keyIs(w, "IF")) return ifStatement();
+    if (keyIs(w, "FOR")) return forStatement();
+    if (keyIs(w, "WHILE")) return whileStatement();
+    if (keyIs(w, "LOOP")) return loopStatement();
+    if (keyIs(w, "SWITCH")) return switchStatement();
+    if (keyIs(w, "SELECT")) return selectStatement();
+    if (keyIs(w, "BREAK") || keyIs(w, "CONTINUE")) return breakStatement();
+    if (keyIs(w, "GOTO")) return gotoStatement();
+    if (keyIs(w, "END")) {
       take();
       return make(StmtKind::End, first.pos);
     }
-    if (w == "RETURN") return returnStatement();
-    if (w == "EXFUNC") return exfuncDeclaration();
-    if (w == "STATIC") return declaration(true);
-    if (w == "ARRAY") return arrayDeclaration(false, first.pos);
-    if ((w == "INT" || w == "REAL" || w == "STR") && !peek().is(Tok::LParen)) return declaration(false);
+    if (keyIs(w, "RETURN")) return returnStatement();
+    if (keyIs(w, "EXFUNC")) return exfuncDeclaration();
+    if (keyIs(w, "STATIC")) return declaration(true);
+    if (keyIs(w, "ARRAY")) return arrayDeclaration(false, first.pos);
+    if ((keyIs(w, "INT") || keyIs(w, "REAL") || keyIs(w, "STR")) && !peek().is(Tok::LParen)) return declaration(false);
     if (structNames_.count(w) && peek().is(Tok::Name)) return declaration(false);
-    if (w == "THEN") {
+    if (keyIs(w, "THEN")) {
       d_.error(first.pos, kThenWithoutIf, "THEN without an IF");
       p_ = limit_;
       return nullptr;
     }
-    if (w == "TO") {
+    if (keyIs(w, "TO")) {
       d_.error(first.pos, kToWithoutFor, "TO without a FOR");
       p_ = limit_;
       return nullptr;
     }
-    if (w == "STEP") {
+    if (keyIs(w, "STEP")) {
       d_.error(first.pos, kStepWithoutFor, "STEP without a FOR");
       p_ = limit_;
       return nullptr;
     }
-    if (w == "ENDSTRUCT") {
+    if (keyIs(w, "ENDSTRUCT")) {
       d_.error(first.pos, kSyntaxError, "ENDSTRUCT without a STRUCT");
       p_ = limit_;
       return nullptr;
     }
-    if (isKeyword(w) && w != "INT" && w != "REAL" && w != "STR") {
+    if (first.keyword && !keyIs(w, "INT") && !keyIs(w, "REAL") && !keyIs(w, "STR")) {
       d_.error(first.pos, kSyntaxError, w + " cannot start a statement");
       p_ = limit_;
       return nullptr;
@@ -358,7 +357,7 @@ class Parser {
     }
     for (;;) {
       DeclItem item;
-      if (!curIs(Tok::Name) || isKeyword(cur().key) || cur().key.find('@') != std::string::npos) {
+      if (!curIs(Tok::Name) || cur().keyword || cur().key.find('@') != std::string::npos) {
         d_.error(atEnd() ? pos : cur().pos, kSyntaxError, insteadOfName("expected the name of a variable"));
         p_ = limit_;
         return nullptr;
@@ -410,7 +409,7 @@ class Parser {
     if (t.key == "INT") out.base = Base::Int;
     else if (t.key == "REAL") out.base = Base::Real;
     else if (t.key == "STR") out.base = Base::Str;
-    else if (!isKeyword(t.key) && t.key.find('@') == std::string::npos) out.base = Base::Struct;
+    else if (!t.keyword && t.key.find('@') == std::string::npos) out.base = Base::Struct;
     else return false;
     out.name = t.text;
     out.key = t.key;
@@ -430,7 +429,7 @@ class Parser {
     };
     if (!typeName(s->typeName) || s->typeName.base == Base::Struct)
       return bad("write ARRAY INT, REAL or STR name[] = {values}");
-    if (!curIs(Tok::Name) || isKeyword(cur().key)) return bad(insteadOfName("expected the array's name"));
+    if (!curIs(Tok::Name) || cur().keyword) return bad(insteadOfName("expected the array's name"));
     DeclItem item;
     const Token& n = take();
     item.name = n.text;
@@ -528,7 +527,7 @@ class Parser {
       }
     limit_ = elseAt;
     if (!atEnd()) {
-      if (curIs(Tok::Name) && isBlockStart(cur().key)) {
+      if (curIs(Tok::Name) && isBlockStart(cur())) {
         d_.error(cur().pos, kSyntaxError, cur().text + " cannot stand on the line of IF ... THEN");
       } else if (StmtPtr body = statement()) {
         first.body.push_back(std::move(body));
@@ -544,7 +543,7 @@ class Parser {
       c.isDefault = true;
       if (atEnd()) {
         d_.error(c.pos, kNeedsParameter, "ELSE on the line of IF ... THEN needs a statement after it");
-      } else if (curIs(Tok::Name) && isBlockStart(cur().key)) {
+      } else if (curIs(Tok::Name) && isBlockStart(cur())) {
         d_.error(cur().pos, kSyntaxError, cur().text + " cannot stand on the line of IF ... THEN");
       } else if (StmtPtr body = statement()) {
         c.body.push_back(std::move(body));
@@ -555,9 +554,11 @@ class Parser {
     return s;
   }
 
-  static bool isBlockStart(const std::string& w) {
-    return w == "IF" || w == "FOR" || w == "WHILE" || w == "LOOP" || w == "SWITCH" || w == "SELECT" ||
-           w == "FUNC" || w == "STRUCT" || w == "EXFUNC" || w == "STATIC" || w == "ARRAY" || isBlockWord(w);
+  static bool isBlockStart(const Token& t) {
+    const std::string& w = t.key;
+    return t.blockWord || keyIs(w, "IF") || keyIs(w, "FOR") || keyIs(w, "WHILE") || keyIs(w, "LOOP") ||
+           keyIs(w, "SWITCH") || keyIs(w, "SELECT") || keyIs(w, "FUNC") || keyIs(w, "STRUCT") || keyIs(w, "EXFUNC") ||
+           keyIs(w, "STATIC") || keyIs(w, "ARRAY");
   }
 
   StmtPtr forStatement() {
@@ -588,7 +589,7 @@ class Parser {
       d_.error(f.pos, kNeedsParameter, "FOR needs a counter: FOR i = 1 TO 10");
       return false;
     }
-    if (!curIs(Tok::Name) || isKeyword(cur().key)) {
+    if (!curIs(Tok::Name) || cur().keyword) {
       d_.error(cur().pos, kSyntaxError, insteadOfName("FOR is followed by the counter's name"));
       return false;
     }
@@ -773,7 +774,7 @@ class Parser {
       // A type word right before '(' is the function's name only if nothing else follows.
       if (!peek().is(Tok::LParen)) typeName(fn.resultName);
     }
-    if (!curIs(Tok::Name) || isKeyword(cur().key) || cur().key.find('@') != std::string::npos) {
+    if (!curIs(Tok::Name) || cur().keyword || cur().key.find('@') != std::string::npos) {
       d_.error(atEnd() ? at : cur().pos, kBadFunc, insteadOfName(ex ? "EXFUNC needs the function's name" : "FUNC needs the function's name"));
       return false;
     }
@@ -800,7 +801,7 @@ class Parser {
         return false;
       }
       typeName(pd.type);
-      if (curIs(Tok::Name) && !isKeyword(cur().key) && cur().key.find('@') == std::string::npos) {
+      if (curIs(Tok::Name) && !cur().keyword && cur().key.find('@') == std::string::npos) {
         const Token& pn = take();
         pd.name = pn.text;
         pd.key = pn.key;
@@ -869,7 +870,7 @@ class Parser {
     StructInfo info;
     info.pos = s.pos;
     if (inFunc_) d_.error(s.pos, kSyntaxError, "a STRUCT stands at the top level, outside every FUNC");
-    if (!curIs(Tok::Name) || isKeyword(cur().key) || cur().key.find('@') != std::string::npos) {
+    if (!curIs(Tok::Name) || cur().keyword || cur().key.find('@') != std::string::npos) {
       d_.error(atEnd() ? s.pos : cur().pos, kSyntaxError, insteadOfName("STRUCT needs the structure's name"));
       p_ = limit_;
     } else {
@@ -894,7 +895,7 @@ class Parser {
         prog_.structs.push_back(std::move(info));
         return;
       }
-      if (curIs(Tok::Name) && (isBlockWord(cur().key) || cur().key == "FUNC" || cur().key == "STRUCT")) break;
+      if (curIs(Tok::Name) && (cur().blockWord || curName("FUNC") || curName("STRUCT"))) break;
       StmtPtr decl = declaration(false);
       if (decl) {
         for (auto& item : decl->items) {
@@ -1074,7 +1075,7 @@ class Parser {
         p_ = limit_;
         return nullptr;
     }
-    if (isKeyword(t.key) && !(t.key == "INT" || t.key == "REAL" || t.key == "STR")) {
+    if (t.keyword && !(t.key == "INT" || t.key == "REAL" || t.key == "STR")) {
       d_.error(t.pos, kBadExpression, t.text + " cannot stand in a value");
       p_ = limit_;
       return nullptr;

@@ -1,5 +1,6 @@
 #include "compiler/preprocessor.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -67,6 +68,12 @@ bool isKeyword(const std::string& k) {
   return words.count(std::string_view(k)) != 0;
 }
 
+bool isBlockWord(const std::string& k) {
+  static const std::unordered_set<std::string_view> words = {"ELSEIF", "ELSE", "ENDIF", "NEXT", "ENDWHILE", "ENDLOOP", "CASE",
+                                                             "DEFAULT", "ENDSWITCH", "WHEN", "OTHER", "ENDSELECT", "ENDFUNC"};
+  return words.count(std::string_view(k)) != 0;
+}
+
 namespace {
 
 class Preprocessor {
@@ -98,7 +105,8 @@ class Preprocessor {
   void file(int32_t index, const std::string& shown, const std::string& identity, const std::string& bytes) {
     active_.push_back(identity);
     std::vector<Token> tokens = lexFile(index, bytes, d_);
-    out_.reserve(out_.size() + tokens.size());
+    if (out_.capacity() < out_.size() + tokens.size())
+      out_.reserve(std::max(out_.size() + tokens.size(), out_.capacity() * 2));
     for (size_t i = 0; i < tokens.size();) {
       size_t end = i;
       while (tokens[end].kind != Tok::Newline) ++end;
@@ -172,11 +180,13 @@ class Preprocessor {
     }
     auto it = defines_.find(name.key);
     if (it != defines_.end()) {
-      if (!sameTokens(it->second, body))
+      if (!sameTokens(it->second.body, body))
         d_.error(name.pos, kRedefined, name.text + " is already defined with another value");
       return;
     }
-    defines_.emplace(name.key, std::move(body));
+    // The name lives with the sources: tokens carry it into later messages.
+    sources_.defineNames.push_back(name.text);
+    defines_.emplace(name.key, Definition{&sources_.defineNames.back(), std::move(body)});
   }
 
   static bool sameTokens(const std::vector<Token>& a, const std::vector<Token>& b) {
@@ -215,7 +225,7 @@ class Preprocessor {
           return;
         }
         expanding_.insert(token.key);
-        for (const Token& b : it->second) emit(b, at, depth + 1, define ? define : &it->first);
+        for (const Token& b : it->second.body) emit(b, at, depth + 1, define ? define : it->second.name);
         expanding_.erase(token.key);
         return;
       }
@@ -227,7 +237,7 @@ class Preprocessor {
     }
     out_.push_back(token);
     out_.back().pos = at;
-    if (define) out_.back().define = *define;
+    if (define) out_.back().define = define;
   }
 
   static constexpr size_t kMaxTokens = 16u << 20;
@@ -238,7 +248,11 @@ class Preprocessor {
   Diagnostics& d_;
   std::vector<Token> out_;
   std::vector<std::string> active_;
-  std::unordered_map<std::string, std::vector<Token>> defines_;
+  struct Definition {
+    const std::string* name;  // as written, kept in the source set
+    std::vector<Token> body;
+  };
+  std::unordered_map<std::string, Definition> defines_;
   std::set<std::string> expanding_;
   size_t total_ = 0;
 };

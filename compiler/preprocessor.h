@@ -2,6 +2,7 @@
 // includes it), #DEFINE NAME tokens replaces the name by the tokens on every
 // later line. Its output is the program as one token stream.
 #pragma once
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,8 @@ class DiskLoader : public SourceLoader {
 };
 
 struct SourceSet {
-  std::vector<std::string> names;  // by file index, as messages show them
+  std::vector<std::string> names;        // by file index, as messages show them
+  std::deque<std::string> defineNames;   // each #DEFINE's name, which tokens point to
 };
 
 constexpr size_t kMaxSourceBytes = 64u << 20;  // one file, and all of them together
@@ -43,7 +45,8 @@ std::vector<Token> preprocess(const std::string& mainName, SourceLoader& loader,
                               Diagnostics& diagnostics);
 
 // Whether a name is one of the language's words (which #DEFINE may not
-// take).
+// take), and whether it is one that ends or continues a block.
 bool isKeyword(const std::string& key);
+bool isBlockWord(const std::string& key);
 
 }  // namespace qrt::qrtc

@@ -104,6 +104,7 @@ int run(const std::vector<fs::path>& args, const fs::path& argv0) {
   qrtc::DiskLoader loader;
   qrtc::GenOptions options;
   options.singleInstance = oneCopy;
+  options.keepTree = true;  // the process ends right after
   qrtc::CompileResult result = qrtc::compile(utf8(script), loader, options);
   if (!result.ok()) {
     std::cerr << qrtc::formatDiagnostics(result);

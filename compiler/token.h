@@ -1,6 +1,7 @@
 // Tokens of the game language.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "compiler/diagnostics.h"
@@ -27,11 +28,25 @@ struct Token {
   std::string key;    // Name: upper case, for lookups
   int32_t number = 0; // Int
   float real = 0;     // Real
-  std::string define; // the #DEFINE whose tokens put this one here, if any
+  const std::string* define = nullptr;  // the #DEFINE whose tokens put this one here, if any
+  bool keyword = false;   // Name: one of the language's words
+  bool blockWord = false; // Name: a word that ends or continues a block (ENDIF, NEXT, CASE...)
 
   bool is(Tok k) const { return kind == k; }
-  bool isName(const char* upper) const { return kind == Tok::Name && key == upper; }
+  // Whether this is the name (or word) `upper`, which is a literal: the
+  // lengths are compared first, so most tests end there.
+  template <size_t N>
+  bool isName(const char (&upper)[N]) const {
+    return kind == Tok::Name && key.size() == N - 1 && std::memcmp(key.data(), upper, N - 1) == 0;
+  }
+  bool isName(const std::string& upper) const { return kind == Tok::Name && key == upper; }
 };
+
+// `key == literal`, the lengths first.
+template <size_t N>
+bool keyIs(const std::string& key, const char (&word)[N]) {
+  return key.size() == N - 1 && std::memcmp(key.data(), word, N - 1) == 0;
+}
 
 const char* tokenText(Tok kind);
 
