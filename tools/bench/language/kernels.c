@@ -53,21 +53,29 @@ static int mandel(int w, int h, int limit) {
 
 static int fib(int n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); }
 
+/* The sizes come through volatile variables, so that the compiler cannot
+   work a kernel out once for all its repetitions. */
+#define REPEAT 20
+volatile int sieveSize = 1000000, nestedSize = 300, width = 320, height = 240, limit = 100, fibOf = 27;
+
 int main(void) {
   FILE* out = fopen("bench.txt", "w");
   for (int round = 1; round <= 3; ++round) {
     DWORD t = timeGetTime();
     int r = 0;
-    for (int rep = 1; rep <= 10; ++rep) r += sieve(1000000);
+    for (int rep = 1; rep <= REPEAT; ++rep) r += sieve(sieveSize);
     fprintf(out, "sieve %lu %d\n", timeGetTime() - t, r);
     t = timeGetTime();
-    r = nested(300);
+    r = 0;
+    for (int rep = 1; rep <= REPEAT; ++rep) r += nested(nestedSize);
     fprintf(out, "nested %lu %d\n", timeGetTime() - t, r);
     t = timeGetTime();
-    r = mandel(320, 240, 100);
+    r = 0;
+    for (int rep = 1; rep <= REPEAT; ++rep) r += mandel(width, height, limit);
     fprintf(out, "mandel %lu %d\n", timeGetTime() - t, r);
     t = timeGetTime();
-    r = fib(27);
+    r = 0;
+    for (int rep = 1; rep <= REPEAT; ++rep) r += fib(fibOf);
     fprintf(out, "fib %lu %d\n", timeGetTime() - t, r);
   }
   fclose(out);
