@@ -108,6 +108,25 @@ class Parser {
     nextLine();
   }
 
+  // Reports an error and gives up on the rest of the line.
+  std::nullptr_t abandon(Pos at, Code code, std::string why) {
+    d_.error(at, code, std::move(why));
+    p_ = limit_;
+    return nullptr;
+  }
+
+  // One level deeper into blocks, signs, parentheses, calls or indices: past
+  // kMaxNesting the line is abandoned (and the level not taken). The caller
+  // steps back out with --depth_ once the inner part is parsed.
+  bool deeper(Pos at, const char* what) {
+    if (depth_ >= kMaxNesting) {
+      abandon(at, kTooManyOpen, std::string(what) + " more than " + std::to_string(kMaxNesting) + " deep");
+      return false;
+    }
+    ++depth_;
+    return true;
+  }
+
   static std::string describe(const Token& t) {
     std::string d = t.is(Tok::Name) ? "'" + t.text + "'" : tokenText(t.kind);
     if (t.define) d += " (which #DEFINE " + *t.define + " put here)";
@@ -210,12 +229,7 @@ class Parser {
   }
 
   StmtPtr statement() {
-    if (++depth_ > kMaxNesting) {
-      d_.error(cur().pos, kTooManyOpen, "blocks nest more than " + std::to_string(kMaxNesting) + " deep");
-      --depth_;
-      p_ = limit_;
-      return nullptr;
-    }
+    if (!deeper(cur().pos, "blocks nest")) return nullptr;
     StmtPtr s = statementInner();
     --depth_;
     return s;
@@ -223,15 +237,9 @@ class Parser {
 
   StmtPtr statementInner() {
     const Token& first = cur();
-    if (first.is(Tok::Hash)) {
-      d_.error(first.pos, kSyntax, "a directive starts its own line");
-      p_ = limit_;
-      return nullptr;
-    }
+    if (first.is(Tok::Hash)) return abandon(first.pos, kSyntax, "a directive starts its own line");
     if (!first.is(Tok::Name)) {
-      d_.error(first.pos, kSyntaxError, "a statement cannot start with " + describe(first));
-      p_ = limit_;
-      return nullptr;
+      return abandon(first.pos, kSyntaxError, "a statement cannot start with " + describe(first));
     }
     const std::string& w = first.key;
     // name:  (a label alone on its line)
@@ -260,30 +268,12 @@ class Parser {
     if (keyIs(w, "ARRAY")) return arrayDeclaration(false, first.pos);
     if ((keyIs(w, "INT") || keyIs(w, "REAL") || keyIs(w, "STR")) && !peek().is(Tok::LParen)) return declaration(false);
     if (structNames_.count(w) && peek().is(Tok::Name)) return declaration(false);
-    if (keyIs(w, "THEN")) {
-      d_.error(first.pos, kThenWithoutIf, "THEN without an IF");
-      p_ = limit_;
-      return nullptr;
-    }
-    if (keyIs(w, "TO")) {
-      d_.error(first.pos, kToWithoutFor, "TO without a FOR");
-      p_ = limit_;
-      return nullptr;
-    }
-    if (keyIs(w, "STEP")) {
-      d_.error(first.pos, kStepWithoutFor, "STEP without a FOR");
-      p_ = limit_;
-      return nullptr;
-    }
-    if (keyIs(w, "ENDSTRUCT")) {
-      d_.error(first.pos, kSyntaxError, "ENDSTRUCT without a STRUCT");
-      p_ = limit_;
-      return nullptr;
-    }
+    if (keyIs(w, "THEN")) return abandon(first.pos, kThenWithoutIf, "THEN without an IF");
+    if (keyIs(w, "TO")) return abandon(first.pos, kToWithoutFor, "TO without a FOR");
+    if (keyIs(w, "STEP")) return abandon(first.pos, kStepWithoutFor, "STEP without a FOR");
+    if (keyIs(w, "ENDSTRUCT")) return abandon(first.pos, kSyntaxError, "ENDSTRUCT without a STRUCT");
     if (first.keyword && !keyIs(w, "INT") && !keyIs(w, "REAL") && !keyIs(w, "STR")) {
-      d_.error(first.pos, kSyntaxError, w + " cannot start a statement");
-      p_ = limit_;
-      return nullptr;
+      return abandon(first.pos, kSyntaxError, w + " cannot start a statement");
     }
     return simpleStatement();
   }
@@ -322,9 +312,7 @@ class Parser {
       s->call = std::move(target);
       return s;
     }
-    d_.error(atEnd() ? first.pos : cur().pos, kSyntaxError, "expected '=' to assign to " + first.text);
-    p_ = limit_;
-    return nullptr;
+    return abandon(atEnd() ? first.pos : cur().pos, kSyntaxError, "expected '=' to assign to " + first.text);
   }
 
   bool argumentList(std::vector<ExprPtr>& args) {
@@ -342,25 +330,19 @@ class Parser {
     if (isStatic) {
       take();
       if (inFunc_) {
-        d_.error(pos, kSyntaxError, "STATIC variables are declared at the top level, outside every FUNC");
-        p_ = limit_;
-        return nullptr;
+        return abandon(pos, kSyntaxError, "STATIC variables are declared at the top level, outside every FUNC");
       }
       if (curName("ARRAY")) return arrayDeclaration(true, pos);
     }
     auto s = make(StmtKind::Decl, pos);
     s->isStatic = isStatic;
     if (!typeName(s->typeName)) {
-      d_.error(atEnd() ? pos : cur().pos, kSyntaxError, "STATIC is followed by INT, REAL, STR, ARRAY or a STRUCT's name");
-      p_ = limit_;
-      return nullptr;
+      return abandon(atEnd() ? pos : cur().pos, kSyntaxError, "STATIC is followed by INT, REAL, STR, ARRAY or a STRUCT's name");
     }
     for (;;) {
       DeclItem item;
       if (!curIs(Tok::Name) || cur().keyword || cur().key.find('@') != std::string::npos) {
-        d_.error(atEnd() ? pos : cur().pos, kSyntaxError, insteadOfName("expected the name of a variable"));
-        p_ = limit_;
-        return nullptr;
+        return abandon(atEnd() ? pos : cur().pos, kSyntaxError, insteadOfName("expected the name of a variable"));
       }
       const Token& n = take();
       item.name = n.text;
@@ -368,24 +350,18 @@ class Parser {
       item.pos = n.pos;
       while (accept(Tok::LBracket)) {
         if (curIs(Tok::RBracket)) {
-          d_.error(cur().pos, kBadArraySize, "an array declared here needs its size between '[' and ']'");
-          p_ = limit_;
-          return nullptr;
+          return abandon(cur().pos, kBadArraySize, "an array declared here needs its size between '[' and ']'");
         }
         ExprPtr dim = expression();
         if (!dim) return nullptr;
         if (!accept(Tok::RBracket)) {
-          d_.error(atEnd() ? n.pos : cur().pos, kBadArray, "expected ']' after the array's size");
-          p_ = limit_;
-          return nullptr;
+          return abandon(atEnd() ? n.pos : cur().pos, kBadArray, "expected ']' after the array's size");
         }
         item.dims.push_back(std::move(dim));
       }
       if (accept(Tok::Eq)) {
         if (!item.dims.empty()) {
-          d_.error(item.pos, kBadArray, "an array takes its values from an ARRAY statement, not '='");
-          p_ = limit_;
-          return nullptr;
+          return abandon(item.pos, kBadArray, "an array takes its values from an ARRAY statement, not '='");
         }
         item.init = expression();
         if (!item.init) {
@@ -423,9 +399,7 @@ class Parser {
     auto s = make(StmtKind::Array, pos);
     s->isStatic = isStatic;
     auto bad = [&](const std::string& why) -> StmtPtr {
-      d_.error(atEnd() ? pos : cur().pos, kBadArrayStatement, why);
-      p_ = limit_;
-      return nullptr;
+      return abandon(atEnd() ? pos : cur().pos, kBadArrayStatement, why);
     };
     if (!typeName(s->typeName) || s->typeName.base == Base::Struct)
       return bad("write ARRAY INT, REAL or STR name[] = {values}");
@@ -713,11 +687,7 @@ class Parser {
       d_.error(g.pos, kNeedsParameter, "GOTO needs a label's name");
       return nullptr;
     }
-    if (!curIs(Tok::Name)) {
-      d_.error(cur().pos, kGotoNotLabel, "GOTO is followed by a label's name");
-      p_ = limit_;
-      return nullptr;
-    }
+    if (!curIs(Tok::Name)) return abandon(cur().pos, kGotoNotLabel, "GOTO is followed by a label's name");
     auto s = make(StmtKind::Goto, g.pos);
     const Token& n = take();
     s->name = n.text;
@@ -828,14 +798,10 @@ class Parser {
   StmtPtr exfuncDeclaration() {
     const Token& e = take();
     if (inFunc_) {
-      d_.error(e.pos, kExfuncInFunc, "EXFUNC is declared at the top level, outside every FUNC");
-      p_ = limit_;
-      return nullptr;
+      return abandon(e.pos, kExfuncInFunc, "EXFUNC is declared at the top level, outside every FUNC");
     }
     if (!open_.empty()) {
-      d_.error(e.pos, kSyntaxError, "EXFUNC is declared at the top level, outside every block");
-      p_ = limit_;
-      return nullptr;
+      return abandon(e.pos, kSyntaxError, "EXFUNC is declared at the top level, outside every block");
     }
     FuncInfo fn;
     fn.pos = e.pos;
@@ -845,16 +811,12 @@ class Parser {
       return nullptr;
     }
     if (!acceptName("IN") || !curIs(Tok::String) || cur().text.empty()) {
-      d_.error(atEnd() ? e.pos : cur().pos, kBadDllName, "write IN \"file.dll\" after the parameters");
-      p_ = limit_;
-      return nullptr;
+      return abandon(atEnd() ? e.pos : cur().pos, kBadDllName, "write IN \"file.dll\" after the parameters");
     }
     fn.dll = take().text;
     if (acceptName("AS")) {
       if (!curIs(Tok::String) || cur().text.empty()) {
-        d_.error(atEnd() ? e.pos : cur().pos, kBadFunctionName, "write AS \"name\" with the DLL's name of the function");
-        p_ = limit_;
-        return nullptr;
+        return abandon(atEnd() ? e.pos : cur().pos, kBadFunctionName, "write AS \"name\" with the DLL's name of the function");
       }
       fn.function = take().text;
     } else {
@@ -1001,11 +963,7 @@ class Parser {
   ExprPtr unary() {
     if (curIs(Tok::Minus) || curName("NOT")) {
       const Token& o = take();
-      if (++depth_ > kMaxNesting) {
-        d_.error(o.pos, kTooManyOpen, "the expression nests more than " + std::to_string(kMaxNesting) + " deep");
-        p_ = limit_;
-        return nullptr;
-      }
+      if (!deeper(o.pos, "the expression nests")) return nullptr;
       ExprPtr a = unary();
       --depth_;
       if (!a) return nullptr;
@@ -1045,40 +1003,22 @@ class Parser {
         return e;
       case Tok::LParen: {
         take();
-        if (curIs(Tok::RParen)) {
-          d_.error(t.pos, kEmptyParens, "nothing between '(' and ')'");
-          p_ = limit_;
-          return nullptr;
-        }
-        if (++depth_ > kMaxNesting) {
-          d_.error(t.pos, kTooManyOpen, "parentheses nest more than " + std::to_string(kMaxNesting) + " deep");
-          p_ = limit_;
-          return nullptr;
-        }
+        if (curIs(Tok::RParen)) return abandon(t.pos, kEmptyParens, "nothing between '(' and ')'");
+        if (!deeper(t.pos, "parentheses nest")) return nullptr;
         ExprPtr inner = expression();
         --depth_;
         if (!inner) return nullptr;
-        if (!accept(Tok::RParen)) {
-          d_.error(t.pos, kNoCloseParen, "this '(' has no ')'");
-          p_ = limit_;
-          return nullptr;
-        }
+        if (!accept(Tok::RParen)) return abandon(t.pos, kNoCloseParen, "this '(' has no ')'");
         return inner;
       }
       case Tok::Name: break;
       case Tok::RParen:
-        d_.error(t.pos, kTooManyClose, "a ')' with no '(' before it");
-        p_ = limit_;
-        return nullptr;
+        return abandon(t.pos, kTooManyClose, "a ')' with no '(' before it");
       default:
-        d_.error(t.pos, kBadExpression, "unexpected " + describe(t) + " in a value");
-        p_ = limit_;
-        return nullptr;
+        return abandon(t.pos, kBadExpression, "unexpected " + describe(t) + " in a value");
     }
     if (t.keyword && !(t.key == "INT" || t.key == "REAL" || t.key == "STR")) {
-      d_.error(t.pos, kBadExpression, t.text + " cannot stand in a value");
-      p_ = limit_;
-      return nullptr;
+      return abandon(t.pos, kBadExpression, t.text + " cannot stand in a value");
     }
     take();
     e->name = t.text;
@@ -1088,19 +1028,11 @@ class Parser {
       e->kind = ExprKind::Call;
       e->parens = true;
       if (accept(Tok::RParen)) return e;
-      if (++depth_ > kMaxNesting) {
-        d_.error(open.pos, kTooManyOpen, "calls nest more than " + std::to_string(kMaxNesting) + " deep");
-        p_ = limit_;
-        return nullptr;
-      }
+      if (!deeper(open.pos, "calls nest")) return nullptr;
       bool ok = argumentList(e->args);
       --depth_;
       if (!ok) return nullptr;
-      if (!accept(Tok::RParen)) {
-        d_.error(open.pos, kNoCloseParen, "this '(' has no ')'");
-        p_ = limit_;
-        return nullptr;
-      }
+      if (!accept(Tok::RParen)) return abandon(open.pos, kNoCloseParen, "this '(' has no ')'");
       return e;
     }
     e->kind = ExprKind::Path;
@@ -1109,32 +1041,16 @@ class Parser {
         const Token& open = take();
         Selector sel;
         sel.pos = open.pos;
-        if (curIs(Tok::RBracket)) {
-          d_.error(open.pos, kNotArray, "an index is missing between '[' and ']'");
-          p_ = limit_;
-          return nullptr;
-        }
-        if (++depth_ > kMaxNesting) {
-          d_.error(open.pos, kTooManyOpen, "indices nest more than " + std::to_string(kMaxNesting) + " deep");
-          p_ = limit_;
-          return nullptr;
-        }
+        if (curIs(Tok::RBracket)) return abandon(open.pos, kNotArray, "an index is missing between '[' and ']'");
+        if (!deeper(open.pos, "indices nest")) return nullptr;
         sel.index = expression();
         --depth_;
         if (!sel.index) return nullptr;
-        if (!accept(Tok::RBracket)) {
-          d_.error(open.pos, kBadExpression, "this '[' has no ']'");
-          p_ = limit_;
-          return nullptr;
-        }
+        if (!accept(Tok::RBracket)) return abandon(open.pos, kBadExpression, "this '[' has no ']'");
         e->path.push_back(std::move(sel));
       } else if (curIs(Tok::Dot)) {
         const Token& dot = take();
-        if (!curIs(Tok::Name)) {
-          d_.error(dot.pos, kBadExpression, "a field's name is missing after '.'");
-          p_ = limit_;
-          return nullptr;
-        }
+        if (!curIs(Tok::Name)) return abandon(dot.pos, kBadExpression, "a field's name is missing after '.'");
         const Token& f = take();
         Selector sel;
         sel.isField = true;
