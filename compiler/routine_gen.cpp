@@ -180,7 +180,7 @@ void RoutineGen::assign(Stmt& s) {
   Place pl = place(*s.lhs);
   if (s.lhs->type.is(Base::Str)) return storeStr(pl, *s.rhs);
   gen(*s.rhs);
-  storePlace(pl, st_.size() - 1);
+  storePlace(pl);
 }
 
 // A structure copied field by field; strings are copied, not shared.
@@ -216,7 +216,7 @@ void RoutineGen::assignStruct(Expr& lhs, Expr& rhs) {
       if (lElem) pushIndex(lIndex);
       if (rElem) pushIndex(rIndex);
       loadPlace(rf);
-      storePlace(lf, st_.size() - 1);
+      storePlace(lf);
     }
   }
 }
@@ -245,7 +245,7 @@ void RoutineGen::declaration(Stmt& s) {
         storeStr(pl, *item.init);
       } else {
         gen(*item.init);
-        storePlace(pl, st_.size() - 1);
+        storePlace(pl);
       }
       continue;
     }
@@ -390,7 +390,7 @@ void RoutineGen::arrayStatement(Stmt& s) {
     o.real = v.type.is(Base::Real);
     if (value) o.imm = o.real ? img::realBits(value->r) : static_cast<uint32_t>(value->i);
     push(o);
-    storePlace(pl, st_.size() - 1);
+    storePlace(pl);
   }
 }
 
@@ -421,7 +421,7 @@ void RoutineGen::forStatement(Stmt& s) {
   const bool promoted = promoted_.empty() && staticBase_ == img::NOREG && beginPromotion(s);
   Place counter = place(*s.lhs);
   gen(*s.rhs);
-  storePlace(counter, st_.size() - 1);
+  storePlace(counter);
 
   Operand limit;
   if (s.cond->constant) {
@@ -430,7 +430,7 @@ void RoutineGen::forStatement(Stmt& s) {
   } else {
     const int slot = permanentRaw();
     gen(*s.cond);
-    storePlace(Place{Place::Frame, slot, 0, false, intType()}, st_.size() - 1);
+    storePlace(Place{Place::Frame, slot, 0, false, intType()});
     limit.kind = Operand::Slot;
     limit.slot = slot;
   }
@@ -440,7 +440,7 @@ void RoutineGen::forStatement(Stmt& s) {
   if (!constantStep) {
     stepSlot = permanentRaw();
     gen(*s.step);
-    storePlace(Place{Place::Frame, stepSlot, 0, false, intType()}, st_.size() - 1);
+    storePlace(Place{Place::Frame, stepSlot, 0, false, intType()});
   }
 
   Lbl body = em_.label(), cont = em_.label(), end = em_.label(), test = em_.label();
@@ -500,9 +500,7 @@ void RoutineGen::forStatement(Stmt& s) {
     const bool up = step >= 0;
     compare(up, end, true);
     em_.bind(body);
-    loops_.push_back({end, cont});
-    block(s.body);
-    loops_.pop_back();
+    loopBody(s.body, end, cont);
     em_.bind(cont);
     advance();
     compare(up, body, false);
@@ -517,9 +515,7 @@ void RoutineGen::forStatement(Stmt& s) {
     em_.bind(down);
     compare(false, end, true);
     em_.bind(body);
-    loops_.push_back({end, cont});
-    block(s.body);
-    loops_.pop_back();
+    loopBody(s.body, end, cont);
     em_.bind(cont);
     advance();
     em_.jump(test);
@@ -528,14 +524,18 @@ void RoutineGen::forStatement(Stmt& s) {
   if (promoted) endPromotion();
 }
 
+void RoutineGen::loopBody(Block& body, Lbl breakTo, Lbl continueTo) {
+  loops_.push_back({breakTo, continueTo});
+  block(body);
+  loops_.pop_back();
+}
+
 void RoutineGen::whileStatement(Stmt& s) {
   const bool promoted = promoted_.empty() && staticBase_ == img::NOREG && beginPromotion(s);
   Lbl test = em_.label(), body = em_.label(), end = em_.label();
   em_.jump(test);
   em_.bind(body);
-  loops_.push_back({end, test});
-  block(s.body);
-  loops_.pop_back();
+  loopBody(s.body, end, test);
   em_.bind(test);
   statementStart();
   cond(*s.cond, body, true);
@@ -547,9 +547,7 @@ void RoutineGen::loopStatement(Stmt& s) {
   const bool promoted = promoted_.empty() && staticBase_ == img::NOREG && beginPromotion(s);
   Lbl top = em_.label(), end = em_.label();
   em_.bind(top);
-  loops_.push_back({end, top});
-  block(s.body);
-  loops_.pop_back();
+  loopBody(s.body, end, top);
   em_.jump(top);
   em_.bind(end);
   if (promoted) endPromotion();
@@ -672,7 +670,7 @@ void RoutineGen::returnStatement(Stmt* s) {
       }
     } else {
       gen(v);
-      storePlace(Place{Place::Frame, 8, 0, func_->result.is(Base::Real), func_->result}, st_.size() - 1);
+      storePlace(Place{Place::Frame, 8, 0, func_->result.is(Base::Real), func_->result});
     }
   } else if (func_->result.is(Base::Str)) {
     const int empty = constSlot("");

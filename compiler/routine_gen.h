@@ -85,7 +85,6 @@ class RoutineGen {
   img::Reg allocReg(uint32_t avoid = 0, bool byteReg = false);
   void spill(size_t i);
   img::Reg toReg(size_t i, uint32_t avoid = 0);
-  img::Reg toByteReg(size_t i);
   img::Reg regRead(size_t i);
   int toSlot(size_t i);
   void flush();
@@ -94,7 +93,6 @@ class RoutineGen {
   void loadFpu(size_t i);
   void toFpu(size_t i);
   img::Mem realMem(size_t i);
-  img::Mem intMem(const Operand& o) const { return img::slotMem(o.slot); }
 
   // --- expressions (routine_gen_expr.cpp) ---
   void gen(Expr& e);
@@ -106,8 +104,8 @@ class RoutineGen {
   void genLoad(Expr& e);
   Place place(Expr& e);
   void loadPlace(const Place& pl);
-  void storePlace(const Place& pl, size_t value);
-  img::Mem elementMem(const Place& pl, img::Reg index, img::Reg& baseReg);
+  void storePlace(const Place& pl);
+  img::Mem elementMem(const Place& pl, size_t indexEntry, img::Reg& index, img::Reg& baseReg);
   void elementIndex(Expr& e, const Var& v);
   void cond(Expr& e, Lbl target, bool jumpIf);
   void compareBranch(Expr& e, Lbl target, bool jumpIf);
@@ -137,6 +135,8 @@ class RoutineGen {
 
   // --- statements (routine_gen.cpp) ---
   void block(Block& b);
+  // A loop's body, in which BREAK jumps to `breakTo` and CONTINUE to `continueTo`.
+  void loopBody(Block& body, Lbl breakTo, Lbl continueTo);
   void statement(Stmt& s);
   void assign(Stmt& s);
   void assignStruct(Expr& lhs, Expr& rhs);

@@ -533,17 +533,26 @@ Place RoutineGen::place(Expr& e) {
   return pl;
 }
 
-// The memory operand of an element whose index (in slots) is in `index`
-// (NOREG: the index is the constant `pl.slot` already includes).
-img::Mem RoutineGen::elementMem(const Place& pl, Reg index, Reg& baseReg) {
+// The memory operand of an element whose index (in slots) is the stack
+// entry `indexEntry`: a constant index of a frame array is folded into the
+// displacement (`index` NOREG), any other is read into the register
+// `index`. `baseReg` is the register the array's address was loaded into,
+// if any.
+img::Mem RoutineGen::elementMem(const Place& pl, size_t indexEntry, Reg& index, Reg& baseReg) {
   img::X86& x = em_.x();
+  index = img::NOREG;
+  baseReg = img::NOREG;
   img::Mem m;
+  m.disp = 4 * pl.slot;
+  if (st_[indexEntry].kind == Operand::Imm && pl.kind == Place::FrameElem)
+    m.disp += 4 * static_cast<int32_t>(st_[indexEntry].imm);
+  else
+    index = regRead(indexEntry);
   m.index = index;
-  m.scale = 4;
+  m.scale = index == img::NOREG ? 1 : 4;
   switch (pl.kind) {
     case Place::FrameElem:
       m.base = img::EBX;
-      m.disp = 4 * pl.slot;
       break;
     case Place::StaticElem:
       if (staticBase_ != img::NOREG) {
@@ -553,7 +562,6 @@ img::Mem RoutineGen::elementMem(const Place& pl, Reg index, Reg& baseReg) {
         x.mov(baseReg, img::slotMem(3));
       }
       m.base = baseReg;
-      m.disp = 4 * pl.slot;
       break;
     case Place::Dynamic:
       baseReg = allocReg(bit(index));
@@ -565,11 +573,9 @@ img::Mem RoutineGen::elementMem(const Place& pl, Reg index, Reg& baseReg) {
         x.mov(baseReg, img::slotMem(pl.addrSlot));
       }
       m.base = baseReg;
-      m.disp = 4 * pl.slot;
       break;
     default: break;
   }
-  if (index == img::NOREG) m.scale = 1;
   return m;
 }
 
@@ -616,15 +622,8 @@ void RoutineGen::loadPlace(const Place& pl) {
   }
   // Elements: the index is on top.
   const size_t ii = st_.size() - 1;
-  Place p = pl;
-  Reg index = img::NOREG;
-  if (st_[ii].kind == Operand::Imm && pl.kind == Place::FrameElem) {
-    p.slot += static_cast<int32_t>(st_[ii].imm);
-  } else {
-    index = regRead(ii);
-  }
-  Reg base = img::NOREG;
-  const img::Mem m = elementMem(p, index, base);
+  Reg index, base;
+  const img::Mem m = elementMem(pl, ii, index, base);
   if (pl.real) {
     pop();
     fpuRoom();
@@ -644,8 +643,7 @@ void RoutineGen::loadPlace(const Place& pl) {
 
 // Stores the top entry at `pl`; an element's index is the entry below it.
 // Both are popped.
-void RoutineGen::storePlace(const Place& pl, size_t value) {
-  (void)value;
+void RoutineGen::storePlace(const Place& pl) {
   const size_t iv = st_.size() - 1;
   auto storeTo = [&](const img::Mem& m) {
     Operand& v = st_[st_.size() - 1];
@@ -689,17 +687,8 @@ void RoutineGen::storePlace(const Place& pl, size_t value) {
     }
     default: break;
   }
-  const size_t ii = st_.size() - 2;
-  Place p = pl;
-  Reg index = img::NOREG;
-  if (st_[ii].kind == Operand::Imm && pl.kind == Place::FrameElem) {
-    p.slot += static_cast<int32_t>(st_[ii].imm);
-  } else {
-    index = regRead(ii);
-  }
-  Reg base = img::NOREG;
-  const img::Mem m = elementMem(p, index, base);
-  storeTo(m);
+  Reg index, base;
+  storeTo(elementMem(pl, st_.size() - 2, index, base));
   pop();  // the index
 }
 

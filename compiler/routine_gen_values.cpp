@@ -92,24 +92,6 @@ Reg RoutineGen::toReg(size_t i, uint32_t avoid) {
   return r;
 }
 
-Reg RoutineGen::toByteReg(size_t i) {
-  Operand& o = st_[i];
-  if (o.kind == Operand::Reg && !o.pinned && o.reg <= img::EDX) return o.reg;
-  const Reg r = allocReg(o.kind == Operand::Reg ? bit(o.reg) : 0, true);
-  Operand& again = st_[i];
-  img::X86& x = em_.x();
-  switch (again.kind) {
-    case Operand::Imm: x.movImm(r, again.imm); break;
-    case Operand::Slot: x.mov(r, img::slotMem(again.slot)); break;
-    case Operand::Reg: x.mov(r, again.reg); break;
-    case Operand::Fpu: throw std::logic_error("a REAL where an INT was expected");
-  }
-  again.kind = Operand::Reg;
-  again.reg = r;
-  again.pinned = false;
-  return r;
-}
-
 // Entry i in a frame slot (an op's operand); REALs must already have left
 // the x87 stack (flush).
 int RoutineGen::toSlot(size_t i) {
