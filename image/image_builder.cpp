@@ -135,8 +135,8 @@ void Routine::op(uint32_t code) { emit32(code); }
 void Routine::word(uint32_t value) { emit32(value); }
 void Routine::byte(uint8_t value) { code_.push_back(value); }
 
-void Routine::call(int routine, int resultSlot, const std::vector<int>& args) {
-  emit32(op::kCall);
+void Routine::callOp(uint32_t code, int routine, int resultSlot, const std::vector<int>& args) {
+  emit32(code);
   emit32(routine);
   emit32(resultSlot);
   touch(resultSlot);
@@ -144,6 +144,10 @@ void Routine::call(int routine, int resultSlot, const std::vector<int>& args) {
     emit32(a);
     touch(a);
   }
+}
+
+void Routine::call(int routine, int resultSlot, const std::vector<int>& args) {
+  callOp(op::kCall, routine, resultSlot, args);
 }
 
 void Routine::call(const Routine& f, int resultSlot, const std::vector<int>& args) {
@@ -230,14 +234,7 @@ void Routine::compare(int32_t mode, int32_t code, int a, int b, int r, uint32_t 
 }
 
 void Routine::exfuncCall(int routine, int resultSlot, const std::vector<int>& args) {
-  emit32(op::kExternal);
-  emit32(routine);
-  emit32(resultSlot);
-  touch(resultSlot);
-  for (int a : args) {
-    emit32(a);
-    touch(a);
-  }
+  callOp(op::kExternal, routine, resultSlot, args);
 }
 
 void Routine::setDescriptorWord(uint32_t byteOffset, uint32_t value) {

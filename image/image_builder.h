@@ -173,6 +173,8 @@ class Routine {
   };
 
   Routine(ImageBuilder& b, int number, Kind kind) : b_(b), number_(number), kind_(kind) {}
+  // A call or EXFUNC call op: code, routine, result slot, argument slots.
+  void callOp(uint32_t code, int routine, int resultSlot, const std::vector<int>& args);
   void touch(int slot);
   void touchStatic(int slot);
   void touchForm(int first, int second, uint32_t flags);

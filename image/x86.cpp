@@ -229,42 +229,32 @@ void X86::modrm(const Mem& m, uint8_t reg) {
 }
 
 // Frame slots named directly grow the frame the builder writes.
+void X86::memOperand(uint8_t opcode, uint8_t reg, const Mem& m) {
+  touchMem(m);
+  emit(opcode);
+  modrm(m, reg);
+}
+
 void X86::touchMem(const Mem& m) {
   if (m.base == EBX && m.index == NOREG && m.disp >= 0 && m.disp % 4 == 0) touch(m.disp / 4);
 }
 
-void X86::mov(Reg dst, const Mem& m) {
-  touchMem(m);
-  emit(0x8B);
-  modrm(m, dst);
-}
-void X86::mov(const Mem& m, Reg src) {
-  touchMem(m);
-  emit(0x89);
-  modrm(m, src);
-}
+void X86::mov(Reg dst, const Mem& m) { memOperand(0x8B, dst, m); }
+void X86::mov(const Mem& m, Reg src) { memOperand(0x89, src, m); }
 void X86::movImm(const Mem& m, uint32_t value) {
-  touchMem(m);
-  emit(0xC7);
-  modrm(m, 0);
+  memOperand(0xC7, 0, m);
   emit32(value);
 }
 void X86::alu(Alu op, Reg dst, Reg src) { aluRegReg(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x01), dst, src); }
 void X86::alu(Alu op, Reg dst, const Mem& src) {
-  touchMem(src);
-  emit(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x03));
-  modrm(src, dst);
+  memOperand(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x03), dst, src);
 }
 void X86::alu(Alu op, const Mem& dst, Reg src) {
-  touchMem(dst);
-  emit(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x01));
-  modrm(dst, src);
+  memOperand(static_cast<uint8_t>(static_cast<uint8_t>(op) << 3 | 0x01), src, dst);
 }
 void X86::aluImm(Alu op, Reg dst, int32_t value) { aluImm(static_cast<uint8_t>(op), dst, value); }
 void X86::aluImm(Alu op, const Mem& dst, int32_t value) {
-  touchMem(dst);
-  emit(fitsInt8(value) ? 0x83 : 0x81);
-  modrm(dst, static_cast<uint8_t>(op));
+  memOperand(fitsInt8(value) ? 0x83 : 0x81, static_cast<uint8_t>(op), dst);
   if (fitsInt8(value)) emit(static_cast<uint8_t>(value));
   else emit32(static_cast<uint32_t>(value));
 }
@@ -294,11 +284,7 @@ void X86::not_(Reg r) {
   emit(static_cast<uint8_t>(0xD0 + r));
 }
 void X86::test(Reg a, Reg b) { aluRegReg(0x85, a, b); }
-void X86::idiv(const Mem& divisor) {
-  touchMem(divisor);
-  emit(0xF7);
-  modrm(divisor, 7);
-}
+void X86::idiv(const Mem& divisor) { memOperand(0xF7, 7, divisor); }
 void X86::movzx8(Reg dst, Reg src8) {
   if (src8 > EBX) throw std::logic_error("movzx8 reads AL, CL, DL or BL");
   emit(0x0F);
@@ -310,36 +296,12 @@ void X86::ud2() {
   emit(0x0B);
   exits_ = true;
 }
-void X86::fld(const Mem& m) {
-  touchMem(m);
-  emit(0xD9);
-  modrm(m, 0);
-}
-void X86::fild(const Mem& m) {
-  touchMem(m);
-  emit(0xDB);
-  modrm(m, 0);
-}
-void X86::fst(const Mem& m) {
-  touchMem(m);
-  emit(0xD9);
-  modrm(m, 2);
-}
-void X86::fstp(const Mem& m) {
-  touchMem(m);
-  emit(0xD9);
-  modrm(m, 3);
-}
-void X86::fistp(const Mem& m) {
-  touchMem(m);
-  emit(0xDB);
-  modrm(m, 3);
-}
-void X86::fop(FOp op, const Mem& m) {
-  touchMem(m);
-  emit(0xD8);
-  modrm(m, static_cast<uint8_t>(op));
-}
+void X86::fld(const Mem& m) { memOperand(0xD9, 0, m); }
+void X86::fild(const Mem& m) { memOperand(0xDB, 0, m); }
+void X86::fst(const Mem& m) { memOperand(0xD9, 2, m); }
+void X86::fstp(const Mem& m) { memOperand(0xD9, 3, m); }
+void X86::fistp(const Mem& m) { memOperand(0xDB, 3, m); }
+void X86::fop(FOp op, const Mem& m) { memOperand(0xD8, static_cast<uint8_t>(op), m); }
 void X86::fopPop(FOp op, int i) {
   // 0xDE's register forms name the other way round from 0xD8's: /4 is
   // st(i) = st0 - st(i) (fsubrp), /5 st(i) = st(i) - st0 (fsubp).
@@ -367,16 +329,8 @@ void X86::fldz() {
   emit(0xD9);
   emit(0xEE);
 }
-void X86::fnstcw(const Mem& m) {
-  touchMem(m);
-  emit(0xD9);
-  modrm(m, 7);
-}
-void X86::fldcw(const Mem& m) {
-  touchMem(m);
-  emit(0xD9);
-  modrm(m, 5);
-}
+void X86::fnstcw(const Mem& m) { memOperand(0xD9, 7, m); }
+void X86::fldcw(const Mem& m) { memOperand(0xD9, 5, m); }
 
 void X86::bytes(std::initializer_list<uint8_t> b) {
   for (uint8_t v : b) emit(v);

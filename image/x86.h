@@ -173,6 +173,7 @@ class X86 {
 
  private:
   void memOperand(uint8_t opcode, uint8_t reg, Reg base, int32_t disp);
+  void memOperand(uint8_t opcode, uint8_t reg, const Mem& m);
   void modrm(const Mem& m, uint8_t reg);
   void touchMem(const Mem& m);
   void slotOperand(uint8_t opcode, uint8_t reg, int slot);
