@@ -1,6 +1,8 @@
 #include "tests/e2e/harness.h"
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "base/cp932.h"
@@ -359,6 +361,22 @@ std::string utf8FromCp932(const std::string& text) {
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
                       nullptr);
   return out;
+}
+
+std::string readText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> fileStems(const std::filesystem::path& folder, const std::string& extension) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    if (entry.path().extension() == extension) names.push_back(entry.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace qrt::e2e

@@ -15,6 +15,7 @@
 #pragma once
 #include <windows.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -115,6 +116,13 @@ class ScratchFolder {
 
 // Box texts as UTF-8 for people reading a log.
 std::string utf8FromCp932(const std::string& text);
+
+// A file's bytes; empty when it is missing.
+std::string readText(const std::filesystem::path& file);
+
+// The names, without `extension`, of the files in `folder` that end in it,
+// sorted (the cases of a test that takes one file per case).
+std::vector<std::string> fileStems(const std::filesystem::path& folder, const std::string& extension);
 
 }  // namespace qrt::e2e
 

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "compiler/compiler.h"
 #include "image/image_builder.h"
@@ -46,13 +45,6 @@ std::vector<std::string> playerLines(const fs::path& folder) {
   }
   if (lines.empty()) lines.push_back("");
   return lines;
-}
-
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // A game whose window is not the active one does not run, not even its
@@ -103,14 +95,16 @@ TEST_P(Example, PlaysByItselfAndLeavesItsScreenshot) {
     options.timeoutMs = 120000;
     runs.push_back(std::make_unique<e2e::GameRun>(exe.wstring(), options));
     ASSERT_TRUE(runs.back()->started());
-    if (k + 1 < players.size()) ASSERT_TRUE(runningItsLoop(*runs.back())) << players[k] << " never ran";
+    if (k + 1 < players.size()) {
+      ASSERT_TRUE(runningItsLoop(*runs.back())) << players[k] << " never ran";
+    }
   }
   for (size_t k = 0; k < runs.size(); ++k) {
     test::GameResult r = runs[k]->finish();
     SCOPED_TRACE(name + " copy " + std::to_string(k) + " (" + players[k] + ")");
     EXPECT_FALSE(r.timedOut);
     for (const test::Box& box : r.boxes) ADD_FAILURE() << "box: " << e2e::utf8FromCp932(box.text);
-    const std::string shot = readFile(fs::path(folders[k]->path()) / "shot.png");
+    const std::string shot = e2e::readText(fs::path(folders[k]->path()) / "shot.png");
     ASSERT_GT(shot.size(), 1000u) << "no screenshot";
     EXPECT_EQ(shot.substr(1, 3), "PNG");
   }

@@ -33,7 +33,11 @@ TEST(Compiler, SaysWhenADefinitionTookANamesPlace) {
 
 TEST(Compiler, ListsAtMostFiftyErrorsAndWritesNothing) {
   std::string text;
-  for (int i = 0; i < 80; ++i) text += "x" + std::to_string(i) + " = 1\n";
+  for (int i = 0; i < 80; ++i) {
+    text += 'x';
+    text += std::to_string(i);
+    text += " = 1\n";
+  }
   qrtc::CompileResult r = compileText(text);
   EXPECT_EQ(r.diagnostics.size(), 50u);
   EXPECT_EQ(r.diagnostics.back().pos.line, 50);

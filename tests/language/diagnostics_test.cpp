@@ -3,7 +3,6 @@
 // fewer; an empty file must give 101.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -19,15 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path folder() { return fs::path(e2e::hostFile(QRT_DIAGNOSTICS_DIR)); }
-
-std::vector<std::string> files() {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder(), ec))
-    if (entry.path().extension() == ".qrs") names.push_back(entry.path().stem().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 using Expected = std::set<std::pair<int, int>>;  // {code, line}
 
@@ -57,7 +47,7 @@ TEST_P(Diagnostic, NamesItsRowAndLine) {
   EXPECT_TRUE(r.image.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Diagnostic, ::testing::ValuesIn(files()),
+INSTANTIATE_TEST_SUITE_P(Rows, Diagnostic, ::testing::ValuesIn(e2e::fileStems(folder(), ".qrs")),
                          [](const ::testing::TestParamInfo<std::string>& info) { return "QV" + info.param; });
 
 }  // namespace

@@ -4,10 +4,7 @@
 // showed (both as UTF-8, a box's line breaks written \n).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "compiler/compiler.h"
 #include "image/image_builder.h"
@@ -25,22 +22,6 @@ fs::path scriptsFolder() { return fs::path(e2e::hostFile(QRT_LANGUAGE_SCRIPTS));
 std::string utf8(const fs::path& p) {
   std::u8string u = p.u8string();
   return std::string(u.begin(), u.end());
-}
-
-std::string readText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> scripts() {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(scriptsFolder(), ec))
-    if (entry.path().extension() == ".qrs") names.push_back(entry.path().stem().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 class Script : public ::testing::TestWithParam<std::string> {};
@@ -66,17 +47,17 @@ TEST_P(Script, ReportsWhatItsExpectedFileSays) {
   EXPECT_FALSE(run.timedOut);
 
   std::string report;
-  for (char c : e2e::utf8FromCp932(readText(fs::path(dir.file(L"out.txt")))))
+  for (char c : e2e::utf8FromCp932(e2e::readText(fs::path(dir.file(L"out.txt")))))
     if (c != '\r') report += c;
   for (const test::Box& box : run.boxes) {
     std::string text;
     for (char c : e2e::utf8FromCp932(box.text)) text += c == '\n' ? std::string("\\n") : std::string(1, c);
     report += "BOX " + text + "\n";
   }
-  EXPECT_EQ(report, readText(scriptsFolder() / (name + ".expected")));
+  EXPECT_EQ(report, e2e::readText(scriptsFolder() / (name + ".expected")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Language, Script, ::testing::ValuesIn(scripts()),
+INSTANTIATE_TEST_SUITE_P(Language, Script, ::testing::ValuesIn(e2e::fileStems(scriptsFolder(), ".qrs")),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
