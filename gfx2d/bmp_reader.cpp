@@ -27,24 +27,11 @@ constexpr uint64_t kRlePixelsPerByte = 256;
 uint32_t le16(const uint8_t* p) { return p[0] | p[1] << 8; }
 uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
 
-// One component's mask: its value in a pixel scaled to 0..255 whatever its
-// width, so 5-bit and 10-bit fields read as a full range.
-struct Field {
-  uint32_t mask = 0;
-  int shift = 0;
-  uint64_t max = 0;
-  explicit Field(uint32_t m = 0) : mask(m), shift(m ? __builtin_ctz(m) : 0), max(m >> shift) {}
-  uint32_t read(uint32_t v, uint32_t absent) const {
-    if (!mask) return absent;
-    return static_cast<uint32_t>((uint64_t{(v & mask) >> shift} * 255 + max / 2) / max);
-  }
-};
-
 struct Layout {
   int64_t width = 0, height = 0;
   bool topDown = false;
   uint32_t bits = 0, coding = kRgb;
-  std::array<Field, 4> fields;   // red, green, blue, alpha
+  std::array<ColourMask, 4> fields;   // red, green, blue, alpha
   std::array<uint32_t, 256> palette{};
   size_t dataAt = 0;
 };
@@ -108,7 +95,7 @@ bool readLayout(const uint8_t* d, size_t size, Layout& l) {
     }
   }
   if (!imageSizeOk(l.width, l.height)) return false;
-  for (size_t k = 0; k < 4; ++k) l.fields[k] = Field(masks[k]);
+  for (size_t k = 0; k < 4; ++k) l.fields[k] = ColourMask(masks[k]);
 
   // Pixels start where the file header says; a writer that left it 0 put
   // them right after the palette.

@@ -307,20 +307,12 @@ bool decodeTga(Reader r, ArgbImage& out) {
   return true;
 }
 
-int maskShift(uint32_t mask) { return mask ? __builtin_ctz(mask) : 0; }
-uint32_t maskValue(uint32_t v, uint32_t mask) {
-  if (!mask) return 255;
-  // 64 bits: a component wider than 24 bits times 255 does not fit in 32.
-  const uint64_t max = mask >> maskShift(mask);
-  return static_cast<uint32_t>(uint64_t{(v & mask) >> maskShift(mask)} * 255 / max);
-}
-
 bool decodeDds(Reader r, ArgbImage& out) {
   if (!r.has(128) || r.le32(4) != 124 || r.le32(76) != 32) return false;
   const int64_t h = r.le32(12), w = r.le32(16);
   const uint32_t flags = r.le32(80), bits = r.le32(88);
   if (!(flags & 0x40) || !imageSizeOk(w, h) || (bits != 32 && bits != 24 && bits != 16)) return false;
-  const uint32_t rm = r.le32(92), gm = r.le32(96), bm = r.le32(100), am = (flags & 1) ? r.le32(104) : 0;
+  const ColourMask red(r.le32(92)), green(r.le32(96)), blue(r.le32(100)), alpha((flags & 1) ? r.le32(104) : 0);
   const size_t bpp = bits / 8;
   r.pos = 128;
   if (!r.has(static_cast<size_t>(w * h) * bpp)) return false;
@@ -329,7 +321,7 @@ bool decodeDds(Reader r, ArgbImage& out) {
     uint32_t v = 0;
     for (size_t k = 0; k < bpp; ++k) v |= static_cast<uint32_t>(r.data[r.pos + k]) << (8 * k);
     r.pos += bpp;
-    out.pixels[i] = argb(maskValue(v, am), maskValue(v, rm), maskValue(v, gm), maskValue(v, bm));
+    out.pixels[i] = argb(alpha.read(v, 255), red.read(v, 255), green.read(v, 255), blue.read(v, 255));
   }
   return true;
 }

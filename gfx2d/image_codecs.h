@@ -20,6 +20,21 @@ constexpr int64_t kMaxImageSide = 16384;
 constexpr int64_t kMaxImagePixels = int64_t{1} << 26;
 bool imageSizeOk(int64_t width, int64_t height);
 
+// One colour component's bit-field mask in a pixel (BMP, DDS): its value
+// scaled to 0..255 whatever its width, so 5-bit and 10-bit fields read as a
+// full range.
+struct ColourMask {
+  uint32_t mask = 0;
+  int shift = 0;
+  uint64_t max = 0;   // 64 bits: a field wider than 24 bits times 255 does not fit in 32
+  explicit ColourMask(uint32_t m = 0) : mask(m), shift(m ? __builtin_ctz(m) : 0), max(m >> shift) {}
+  // `absent` when there is no mask.
+  uint32_t read(uint32_t pixel, uint32_t absent) const {
+    if (!mask) return absent;
+    return static_cast<uint32_t>((uint64_t{(pixel & mask) >> shift} * 255 + max / 2) / max);
+  }
+};
+
 struct ArgbImage {
   int32_t width = 0, height = 0;
   std::vector<uint32_t> pixels;   // width * height
