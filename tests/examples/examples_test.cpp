@@ -12,11 +12,9 @@
 #include <fstream>
 #include <memory>
 
-#include "compiler/compiler.h"
 #include "image/image_builder.h"
 #include "tests/e2e/harness.h"
-#include "tools/imagetools/check.h"
-#include "tools/imagetools/image_view.h"
+#include "tests/support/compiled_script.h"
 
 namespace qrt {
 namespace {
@@ -65,13 +63,7 @@ class Example : public ::testing::TestWithParam<std::string> {};
 TEST_P(Example, PlaysByItselfAndLeavesItsScreenshot) {
   const std::string name = GetParam();
   const fs::path source = examplesFolder() / name;
-  qrtc::DiskLoader loader;
-  const std::u8string script = (source / (name + ".qrs")).u8string();
-  qrtc::CompileResult compiled = qrtc::compile(std::string(script.begin(), script.end()), loader);
-  ASSERT_TRUE(compiled.ok()) << qrtc::formatDiagnostics(compiled);
-  auto image = imgtools::loadImage(compiled.image);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(imgtools::checkImage(image->view()).faults(), 0u);
+  const test::CompiledScript compiled = test::compileFile(source / (name + ".qrs"));
   const std::vector<uint8_t> game =
       img::linkGame(img::readFile(fs::path(e2e::hostFile(QRT_RUNTIME_EXE))), compiled.image);
 

@@ -6,11 +6,9 @@
 
 #include <filesystem>
 
-#include "compiler/compiler.h"
 #include "image/image_builder.h"
 #include "tests/e2e/harness.h"
-#include "tools/imagetools/check.h"
-#include "tools/imagetools/image_view.h"
+#include "tests/support/compiled_script.h"
 
 namespace qrt {
 namespace {
@@ -19,25 +17,12 @@ namespace fs = std::filesystem;
 
 fs::path scriptsFolder() { return fs::path(e2e::hostFile(QRT_LANGUAGE_SCRIPTS)); }
 
-std::string utf8(const fs::path& p) {
-  std::u8string u = p.u8string();
-  return std::string(u.begin(), u.end());
-}
-
 class Script : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Script, ReportsWhatItsExpectedFileSays) {
   const std::string name = GetParam();
   const fs::path source = scriptsFolder() / (name + ".qrs");
-  qrtc::DiskLoader loader;
-  qrtc::CompileResult compiled = qrtc::compile(utf8(source), loader);
-  ASSERT_TRUE(compiled.ok()) << qrtc::formatDiagnostics(compiled);
-
-  auto image = imgtools::loadImage(compiled.image);
-  ASSERT_TRUE(image);
-  const imgtools::CheckResult check = imgtools::checkImage(image->view());
-  for (const imgtools::Finding& f : check.findings)
-    EXPECT_NE(f.severity, imgtools::Finding::Severity::Fault) << imgtools::hex8(f.at) << " " << f.text;
+  const test::CompiledScript compiled = test::compileFile(source);
 
   e2e::ScratchFolder dir("language_" + name);
   const std::wstring exe = dir.file(std::wstring(name.begin(), name.end()) + L".exe");

@@ -5,6 +5,8 @@
 #include <stdexcept>
 
 #include "compiler/compiler.h"
+#include "tools/imagetools/check.h"
+#include "tools/imagetools/image_view.h"
 #include "tests/e2e/harness.h"
 
 namespace qrt::test {
@@ -27,6 +29,22 @@ class ScriptLoader : public qrtc::DiskLoader {
   std::string name_, text_;
 };
 
+std::string utf8(const std::filesystem::path& p) {
+  const std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
+CompiledScript checked(qrtc::CompileResult r) {
+  if (!r.ok()) throw std::runtime_error("the script does not compile:\n" + qrtc::formatDiagnostics(r));
+  auto image = imgtools::loadImage(r.image);
+  if (!image) throw std::runtime_error("the compiler wrote an image the runtime cannot find");
+  std::string faults;
+  for (const imgtools::Finding& f : imgtools::checkImage(image->view()).findings)
+    if (f.severity == imgtools::Finding::Severity::Fault) faults += imgtools::hex8(f.at) + " " + f.text + "\n";
+  if (!faults.empty()) throw std::runtime_error("the runtime would refuse the image:\n" + faults);
+  return {std::move(r.image), std::move(r.statics)};
+}
+
 }  // namespace
 
 int32_t CompiledScript::slotOf(const std::string& name) const {
@@ -38,11 +56,14 @@ int32_t CompiledScript::slotOf(const std::string& name) const {
 }
 
 CompiledScript compileScript(const std::string& text, const std::string& folder) {
-  const std::u8string dir = (std::filesystem::path(e2e::hostFile(folder)) / "test.qrs").u8string();
-  ScriptLoader loader(std::string(dir.begin(), dir.end()), text);
-  qrtc::CompileResult r = qrtc::compile(std::string(dir.begin(), dir.end()), loader);
-  if (!r.ok()) throw std::runtime_error("the test script does not compile:\n" + qrtc::formatDiagnostics(r));
-  return {std::move(r.image), std::move(r.statics)};
+  const std::string file = utf8(std::filesystem::path(e2e::hostFile(folder)) / "test.qrs");
+  ScriptLoader loader(file, text);
+  return checked(qrtc::compile(file, loader));
+}
+
+CompiledScript compileFile(const std::filesystem::path& source) {
+  qrtc::DiskLoader loader;
+  return checked(qrtc::compile(utf8(source), loader));
 }
 
 }  // namespace qrt::test
