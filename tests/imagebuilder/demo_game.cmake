@@ -1,4 +1,5 @@
-# Makes the demo game the way a user would and plays it:
+# Makes the demo game the way a user would and plays it (and sees qrtc refuse
+# a script with errors):
 #   qrtc demo.qrs -o demo.img; qrtlink link qrtrun.exe demo.img demo.exe; demo.exe
 # then moves its image onto the runtime again with extract and relink, and
 # reads the image with qrtlink check and dump.
@@ -32,6 +33,7 @@ function(run expect_ok)
   elseif(NOT expect_ok AND rc EQUAL 0)
     message(FATAL_ERROR "${ARGN}\n=> succeeded, but should have failed\n${out}")
   endif()
+  set(last_rc "${rc}" PARENT_SCOPE)
   set(last_output "${out}" PARENT_SCOPE)
   set(last_error "${err}" PARENT_SCOPE)
 endfunction()
@@ -48,6 +50,19 @@ file(COPY "${DEMO}" DESTINATION "${WORK}/scripts")
 
 run(TRUE "${QRTC}" scripts/demo/demo.qrs -o demo.img)
 run(TRUE "${QRTLINK}" link qrtrun.exe demo.img demo.exe)
+# qrtc writes the game itself the same, onto the runtime beside it.
+run(TRUE "${QRTC}" scripts/demo/demo.qrs -o direct.exe)
+file(SHA256 "${WORK}/demo.exe" linked)
+file(SHA256 "${WORK}/direct.exe" direct)
+if(NOT linked STREQUAL direct)
+  message(FATAL_ERROR "qrtc -o game.exe differs from qrtlink link of its image")
+endif()
+# A script with errors: every one listed, exit 1, nothing written.
+file(WRITE "${WORK}/bad.qrs" "INT a\na = b\nc = 1\n")
+run(FALSE "${QRTC}" bad.qrs -o bad.exe)
+if(NOT last_rc EQUAL 1 OR NOT last_error MATCHES "bad.qrs:2:5: QV0110[^\n]*\nbad.qrs:3:1: QV0110" OR EXISTS "${WORK}/bad.exe")
+  message(FATAL_ERROR "qrtc on a script with errors => ${last_rc}\n${last_error}")
+endif()
 run(TRUE "${WORK}/demo.exe")
 if(NOT EXISTS "${WORK}/demo_shot.png")
   message(FATAL_ERROR "the demo ended without its screenshot")
